@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vocerra needs that are not yet installed.
+# Usage: scripts/deps.sh [build|bench]   (build is the default)
+set -euo pipefail
+
+build_packages=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev
+  libasound2-dev
+  espeak-ng sox
+)
+bench_packages=(libbenchmark-dev libspandsp-dev sox)
+
+case "${1:-build}" in
+  build) wanted=("${build_packages[@]}") ;;
+  bench) wanted=("${build_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: $0 [build|bench]" >&2; exit 2 ;;
+esac
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$pkg")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
