@@ -1,0 +1,77 @@
+#include "audio/wave_file_names.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32/files.h"
+
+namespace {
+
+constexpr size_t kPathBuffer = MAX_PATH + 1;
+
+char* Duplicate(const char* text, size_t length) {
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
+}
+
+bool FileExistsByFind(const char* path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path, &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+}  // namespace
+
+char* VM_GetFolderOfPath(const char* path) {
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    const char* last = std::strrchr(path + 1, '/');
+    if (last == nullptr) return nullptr;
+    return Duplicate(path, static_cast<size_t>(last - path));
+}
+
+char* VM_MakeTempFileName(const char* folder, const char* prefix) {
+    if (folder == nullptr || prefix == nullptr) return nullptr;
+    char* name = new char[kPathBuffer];
+    if (GetTempFileNameA(folder, prefix, 0, name) == 0) {
+        delete[] name;
+        return nullptr;
+    }
+    return name;
+}
+
+char* VM_MakeTempFileName(const char* filePath) {
+    char* folder = VM_GetFolderOfPath(filePath);
+    if (folder == nullptr) return nullptr;
+    char* name = VM_MakeTempFileName(folder, "Qv");
+    delete[] folder;
+    return name;
+}
+
+char* VM_MakeUniqueWaveName(const char* folder, const char* prefix) {
+    if (folder == nullptr || prefix == nullptr) return nullptr;
+    char name[kPathBuffer + 64];
+    for (unsigned counter = 0; counter <= 0xFFFE; ++counter) {
+        int length = std::snprintf(name, sizeof name, "%s%s%s%04x%s", folder, "/", prefix,
+                                   counter, ".Wav");
+        if (length < 0 || static_cast<size_t>(length) >= sizeof name) return nullptr;
+        if (!FileExistsByFind(name)) return Duplicate(name, static_cast<size_t>(length));
+    }
+    return nullptr;
+}
+
+char* VM_CopyToUniqueWaveName(const char* existingPath, const char* prefix) {
+    char* folder = VM_GetFolderOfPath(existingPath);
+    if (folder == nullptr) return nullptr;
+    char* name = VM_MakeUniqueWaveName(folder, prefix);
+    delete[] folder;
+    if (name == nullptr) return nullptr;
+    if (!CopyFileA(existingPath, name, FALSE)) {
+        delete[] name;
+        return nullptr;
+    }
+    return name;
+}
