@@ -1,0 +1,64 @@
+#include "store/program_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "audio/wave_file_names.h"
+#include "platform/win32/files.h"
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+std::string ExecutableFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return {};
+    char* folder = VM_GetFolderOfPath(path);
+    if (folder == nullptr) return {};
+    std::string result(folder);
+    delete[] folder;
+    return result;
+}
+
+std::string UserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    // The base directory rules ignore a relative value.
+    if (xdg != nullptr && xdg[0] == '/') return WithoutTrailingSlashes(xdg) + "/vocerra";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') return {};
+    return WithoutTrailingSlashes(home) + "/.local/share/vocerra";
+}
+
+}  // namespace
+
+bool VM_MakeFolders(const std::string& folder) {
+    if (folder.empty()) return false;
+    for (std::size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+        std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string VM_FindProgramFolder() {
+    const char* configured = std::getenv("VOCERRA_HOME");
+    if (configured != nullptr && configured[0] != '\0') {
+        std::string folder = WithoutTrailingSlashes(configured);
+        VM_MakeFolders(folder);
+        return folder;
+    }
+    std::string folder = ExecutableFolder();
+    if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
+    std::string fallback = UserDataFolder();
+    if (!fallback.empty() && VM_MakeFolders(fallback)) return fallback;
+    return folder;
+}

@@ -1,0 +1,13 @@
+// Where the program keeps its files.
+#pragma once
+
+#include <string>
+
+// $VOCERRA_HOME when set; otherwise the executable's folder, or, when that
+// folder cannot be written, $XDG_DATA_HOME/vocerra (by default
+// ~/.local/share/vocerra). The folder is created when missing. Empty when
+// none can be worked out.
+std::string VM_FindProgramFolder();
+
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool VM_MakeFolders(const std::string& folder);
