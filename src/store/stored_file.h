@@ -1,0 +1,25 @@
+// Reading and replacing the files that hold the user's call log and folders.
+// A save never touches the old file until the new contents are complete on
+// disk: they go to a temporary file in the same folder, which is flushed and
+// then renamed over the old one. A failed save leaves the old file as it was.
+#pragma once
+
+#include <string>
+
+#include "store/file_replace.h"
+
+enum class VM_FileState {
+    kRead,        // the whole file is in the buffer
+    kMissing,     // there is no such file: the data is empty
+    kUnreadable,  // the file exists but could not be read whole
+};
+
+VM_FileState VM_ReadStoredFile(const char* path, std::string& bytes);
+
+// Returns false, with the old file untouched and no temporary file left
+// behind, when anything fails (folder not writable, disk full, rename).
+// The writer is for tests that make writing fail; null writes normally.
+bool VM_SaveStoredFile(const char* path, const std::string& bytes, VM_IFileWriter* writer = nullptr);
+
+// True when the file is gone afterwards (also when it never existed).
+bool VM_DeleteStoredFile(const char* path);
