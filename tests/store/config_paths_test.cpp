@@ -1,0 +1,96 @@
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "store/app_config.h"
+#include "store/program_folder.h"
+#include "support/temp_dir.h"
+
+using testsupport::FileExists;
+using testsupport::TempDir;
+
+namespace {
+
+// Takes over a new[] path.
+std::string Take(char* path) {
+    std::unique_ptr<char[]> owned(path);
+    return owned ? std::string(owned.get()) : std::string("<absent>");
+}
+
+}  // namespace
+
+TEST(ConfigPaths, NamesKeepTheirExactCaseAndNumbering) {
+    TempDir dir;
+    VM_CAppCfg cfg(dir.path().c_str());
+    const std::string home = dir.path();
+    EXPECT_EQ(Take(cfg.VM_GetTreeFileName(1)), home + "/Config/QvTV.Cfg");
+    EXPECT_EQ(Take(cfg.VM_GetTreeFileName(2)), home + "/Config/QvTA.Cfg");
+    EXPECT_EQ(Take(cfg.VM_GetTreeFileName(0)), home + "/Config/QvTA.Cfg");
+    EXPECT_EQ(Take(cfg.VM_GetMessageListFileName(1)), home + "/Config/QvLV0001.Cfg");
+    EXPECT_EQ(Take(cfg.VM_GetAddressListFileName(12)), home + "/Config/QvLA0012.Cfg");
+    EXPECT_EQ(Take(cfg.VM_GetMessageListFileName(-1)), "<absent>");
+    EXPECT_EQ(Take(cfg.VM_GetAddressListFileName(-5)), "<absent>");
+    EXPECT_EQ(Take(cfg.VM_GetMainGreetingFileName()), home + "/Greeting/GTMain.wav");
+    EXPECT_EQ(Take(cfg.VM_GetMailboxGreetingFileName(0)), home + "/Greeting/GTMbox00.Wav");
+    EXPECT_EQ(Take(cfg.VM_GetMailboxGreetingFileName(9)), home + "/Greeting/GTMbox09.Wav");
+    EXPECT_EQ(Take(cfg.VM_GetMailboxGreetingFileName(10)), "<absent>");
+    EXPECT_EQ(Take(cfg.VM_GetPromptFileName(16)), home + "/Prompt/Prp0016.Wav");
+    EXPECT_EQ(Take(cfg.VM_GetPromptFileName(-1)), "<absent>");
+    EXPECT_EQ(Take(cfg.VM_GetHelpFileName(1)), home + "/Help/QvHelp.html");
+    EXPECT_EQ(Take(cfg.VM_GetHelpFileName(2)), home + "/Help/QvHelp.pdf");
+    EXPECT_EQ(Take(cfg.VM_GetHelpFileName(3)), "<absent>");
+    EXPECT_EQ(Take(cfg.VM_GetPath(VM_FOLDER_VOICE, nullptr)), home + "/Voice");
+    EXPECT_TRUE(FileExists(home + "/Prompt")) << "a getter makes its folder";
+}
+
+TEST(ConfigPaths, UniqueNamesSkipExistingFilesAndTempFilesAreCreated) {
+    TempDir dir;
+    VM_CAppCfg cfg(dir.path().c_str());
+    std::string first = Take(cfg.VM_GetNewMessageFileName());
+    EXPECT_EQ(first, dir.path() + "/Voice/Msg0000.Wav");
+    EXPECT_FALSE(FileExists(first)) << "choosing a name does not create the file";
+    testsupport::WriteFileBytes(first, "x");
+    EXPECT_EQ(Take(cfg.VM_GetNewMessageFileName()), dir.path() + "/Voice/Msg0001.Wav");
+    EXPECT_EQ(Take(cfg.VM_GetNewGreetingFileName()), dir.path() + "/Greeting/Grt0000.Wav");
+
+    std::string temp = Take(cfg.VM_GetTempFileName());
+    ASSERT_NE(temp, "<absent>");
+    EXPECT_EQ(temp.rfind(dir.path() + "/Temp/Grt", 0), 0u) << temp;
+    EXPECT_TRUE(FileExists(temp));
+}
+
+// A folder nobody can create anything in, even the superuser the tests may
+// run as: paths in existing subfolders still come back, the settings live in
+// memory, and saving fails.
+TEST(ConfigPaths, UnwritableProgramFolderKeepsSettingsInMemory) {
+    VM_CAppCfg cfg("/proc/self");
+    EXPECT_EQ(Take(cfg.VM_GetPath("/task", "x")), "/proc/self/task/x");
+    EXPECT_EQ(Take(cfg.VM_GetMainGreetingFileName()), "<absent>");
+    EXPECT_EQ(cfg.m_nRings, 3);
+    EXPECT_STREQ(cfg.m_szTitle, "Vocerra 3.5");
+    cfg.m_nRings = 5;
+    EXPECT_FALSE(cfg.VM_Save());
+    EXPECT_EQ(cfg.m_nRings, 5);
+}
+
+TEST(ConfigPaths, ProgramFolderComesFromTheEnvironmentAndIsCreated) {
+    TempDir dir;
+    std::string home = dir.path() + "/a/b/";
+    const char* previous = std::getenv("VOCERRA_HOME");
+    std::string saved = previous ? previous : "";
+    setenv("VOCERRA_HOME", home.c_str(), 1);
+    std::string found = VM_FindProgramFolder();
+    {
+        VM_CAppCfg cfg;
+        EXPECT_STREQ(cfg.m_szHome, (dir.path() + "/a/b").c_str());
+    }
+    if (previous) {
+        setenv("VOCERRA_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("VOCERRA_HOME");
+    }
+    EXPECT_EQ(found, dir.path() + "/a/b");
+    EXPECT_TRUE(FileExists(dir.path() + "/a/b/Config/Vocerra.Cfg"));
+}
