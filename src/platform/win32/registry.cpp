@@ -215,19 +215,19 @@ Resolved Resolve(RegistryState& s, HKEY hKey) {
     return r;
 }
 
+// Under the lock: reads the file again when needed, finds the key and checks
+// that the handle allows what the caller is about to do.
+Resolved Begin(RegistryState& s, HKEY hKey, REGSAM needed) {
+    Refresh(s);
+    Resolved r = Resolve(s, hKey);
+    if (r.error == ERROR_SUCCESS && (r.where.access & needed) != needed) r.error = ERROR_ACCESS_DENIED;
+    return r;
+}
+
 std::vector<std::string> SplitSubKey(LPCSTR subKey) {
     std::vector<std::string> parts;
     if (subKey == nullptr) return parts;
-    std::string current;
-    for (const char* p = subKey;; ++p) {
-        if (*p == '\\' || *p == '\0') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-            if (*p == '\0') break;
-        } else {
-            current.push_back(*p);
-        }
-    }
+    for (std::string_view part : regtext::SplitPath(subKey)) parts.emplace_back(part);
     return parts;
 }
 
@@ -268,8 +268,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD /*options*/, REGSAM samDesire
     *result = nullptr;
     RegistryState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    Refresh(s);
-    Resolved base = Resolve(s, hKey);
+    Resolved base = Begin(s, hKey, 0);
     if (base.error != ERROR_SUCCESS) return ToLong(base.error);
     std::vector<std::string> parts = SplitSubKey(subKey);
     std::vector<std::string> names;
@@ -294,8 +293,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCl
     }
     RegistryState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    Refresh(s);
-    Resolved base = Resolve(s, hKey);
+    Resolved base = Begin(s, hKey, 0);
     if (base.error != ERROR_SUCCESS) return ToLong(base.error);
     regtext::Key* key = base.key;
     size_t existing = 0;
@@ -327,10 +325,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD
     if (data != nullptr && dataSize == nullptr) return ToLong(ERROR_INVALID_PARAMETER);
     RegistryState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    Refresh(s);
-    Resolved r = Resolve(s, hKey);
+    Resolved r = Begin(s, hKey, KEY_QUERY_VALUE);
     if (r.error != ERROR_SUCCESS) return ToLong(r.error);
-    if ((r.where.access & KEY_QUERY_VALUE) == 0) return ToLong(ERROR_ACCESS_DENIED);
     const regtext::Value* value = r.key->FindValue(valueName != nullptr ? valueName : "");
     if (value == nullptr) return ToLong(ERROR_FILE_NOT_FOUND);
     if (type != nullptr) *type = value->type;
@@ -351,18 +347,11 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR valueName, DWORD /*reserved*/, DWORD type,
     if (!IsStorableName(name)) return ToLong(ERROR_INVALID_PARAMETER);
     RegistryState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    Refresh(s);
-    Resolved r = Resolve(s, hKey);
+    Resolved r = Begin(s, hKey, KEY_SET_VALUE);
     if (r.error != ERROR_SUCCESS) return ToLong(r.error);
-    if ((r.where.access & KEY_SET_VALUE) == 0) return ToLong(ERROR_ACCESS_DENIED);
     if (s.damaged) return ToLong(ERROR_BADDB);
     std::string bytes = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
-    if (regtext::Value* value = r.key->FindValue(name)) {
-        value->type = type;
-        value->data = std::move(bytes);
-    } else {
-        r.key->values.push_back(regtext::Value{name, type, std::move(bytes)});
-    }
+    r.key->SetValue(name, type, std::move(bytes));
     return ToLong(Commit(s));
 }
 
@@ -370,18 +359,12 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR valueName) {
     std::string name = valueName != nullptr ? valueName : "";
     RegistryState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    Refresh(s);
-    Resolved r = Resolve(s, hKey);
+    Resolved r = Begin(s, hKey, KEY_SET_VALUE);
     if (r.error != ERROR_SUCCESS) return ToLong(r.error);
-    if ((r.where.access & KEY_SET_VALUE) == 0) return ToLong(ERROR_ACCESS_DENIED);
-    std::vector<regtext::Value>& values = r.key->values;
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (!regtext::SameName(it->name, name)) continue;
-        if (s.damaged) return ToLong(ERROR_BADDB);
-        values.erase(it);
-        return ToLong(Commit(s));
-    }
-    return ToLong(ERROR_FILE_NOT_FOUND);
+    if (r.key->FindValue(name) == nullptr) return ToLong(ERROR_FILE_NOT_FOUND);
+    if (s.damaged) return ToLong(ERROR_BADDB);
+    r.key->RemoveValue(name);
+    return ToLong(Commit(s));
 }
 
 LONG RegCloseKey(HKEY hKey) {

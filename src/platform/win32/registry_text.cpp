@@ -90,24 +90,6 @@ std::string Quote(std::string_view text) {
     return out;
 }
 
-void SetValue(Key& key, std::string_view name, DWORD type, std::string data) {
-    if (Value* existing = key.FindValue(name)) {
-        existing->type = type;
-        existing->data = std::move(data);
-        return;
-    }
-    key.values.push_back(Value{std::string(name), type, std::move(data)});
-}
-
-void DeleteValue(Key& key, std::string_view name) {
-    for (auto it = key.values.begin(); it != key.values.end(); ++it) {
-        if (SameName(it->name, name)) {
-            key.values.erase(it);
-            return;
-        }
-    }
-}
-
 bool ParseRoot(std::string_view name, Root& root) {
     for (int r = 0; r < kRootCount; ++r) {
         if (SameName(name, RootName(static_cast<Root>(r)))) {
@@ -116,18 +98,6 @@ bool ParseRoot(std::string_view name, Root& root) {
         }
     }
     return false;
-}
-
-std::vector<std::string_view> SplitPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    while (!path.empty()) {
-        size_t sep = path.find('\\');
-        std::string_view part = path.substr(0, sep);
-        if (!part.empty()) parts.push_back(part);
-        if (sep == std::string_view::npos) break;
-        path.remove_prefix(sep + 1);
-    }
-    return parts;
 }
 
 // What the parser is working on between lines.
@@ -206,27 +176,33 @@ bool ParseValueLine(std::string_view line, ParseState& state) {
     if (rest.empty() || rest.front() != '=') return false;
     std::string_view data = TrimBlanks(rest.substr(1));
     if (data == "-") {
-        DeleteValue(*state.current, name);
+        state.current->RemoveValue(name);
         return true;
     }
     DWORD type = 0;
     std::string bytes;
     if (!ParseData(data, type, bytes)) return false;
-    SetValue(*state.current, name, type, std::move(bytes));
+    state.current->SetValue(name, type, std::move(bytes));
     return true;
 }
 
-// Splits into lines without their line ends and trailing blanks.
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-        lines.push_back(line);
+// The pieces between separators, empty ones included.
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (size_t end = text.find(separator);; end = text.find(separator)) {
+        pieces.push_back(text.substr(0, end));
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
+    }
+    return pieces;
+}
+
+// Lines without their line ends and trailing blanks.
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines = Split(text, '\n');
+    for (std::string_view& line : lines) {
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
     }
     return lines;
 }
@@ -309,6 +285,22 @@ const Value* Key::FindValue(std::string_view valueName) const {
     return const_cast<Key*>(this)->FindValue(valueName);
 }
 
+void Key::SetValue(std::string_view valueName, DWORD type, std::string data) {
+    if (Value* existing = FindValue(valueName)) {
+        existing->type = type;
+        existing->data = std::move(data);
+        return;
+    }
+    values.push_back(Value{std::string(valueName), type, std::move(data)});
+}
+
+bool Key::RemoveValue(std::string_view valueName) {
+    Value* value = FindValue(valueName);
+    if (value == nullptr) return false;
+    values.erase(values.begin() + (value - values.data()));
+    return true;
+}
+
 Key* Key::FindSubkey(std::string_view subkeyName) {
     auto it = subkeys.find(Lower(subkeyName));
     return it == subkeys.end() ? nullptr : it->second.get();
@@ -369,6 +361,14 @@ bool SameName(std::string_view a, std::string_view b) {
         if (LowerChar(a[i]) != LowerChar(b[i])) return false;
     }
     return true;
+}
+
+std::vector<std::string_view> SplitPath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    for (std::string_view part : Split(path, '\\')) {
+        if (!part.empty()) parts.push_back(part);
+    }
+    return parts;
 }
 
 bool Parse(std::string_view text, Store& store, int* badLine) {

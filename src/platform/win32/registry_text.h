@@ -37,6 +37,11 @@ struct Key {
 
     Value* FindValue(std::string_view valueName);
     const Value* FindValue(std::string_view valueName) const;
+    // Replaces the type and data of an existing value (keeping its spelling)
+    // or adds the value at the end.
+    void SetValue(std::string_view valueName, DWORD type, std::string data);
+    // False when there was no such value.
+    bool RemoveValue(std::string_view valueName);
     Key* FindSubkey(std::string_view subkeyName);
     // The existing subkey of that name, or a new one.
     Key* AddSubkey(std::string_view subkeyName);
@@ -56,6 +61,10 @@ const char* RootName(Root root);
 std::string Lower(std::string_view text);
 // True when two names are equal without regard to ASCII case.
 bool SameName(std::string_view a, std::string_view b);
+
+// The names of a key path "a\\b\\c"; empty names (doubled or outer
+// backslashes) are skipped.
+std::vector<std::string_view> SplitPath(std::string_view path);
 
 // Reads the text into an empty store. Returns true when every line was
 // understood; otherwise keeps what could be read and, when given, reports
