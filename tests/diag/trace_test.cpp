@@ -114,23 +114,24 @@ TEST(TraceLog, FormatTextFromOutsideIsNeverInterpreted) {
 }
 
 TEST(TraceLog, UnwritableDirectoryDropsTheLineQuietly) {
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
     if (geteuid() == 0) {
-        // root writes through missing permission bits; use a folder that is gone.
-        std::string gone;
-        {
-            TempDir dir(true);
-            gone = dir.path();
-            ASSERT_EQ(chdir(gone.c_str()), 0);
-        }
+        // root writes past missing permission bits: use a folder that is gone.
+        char gone[] = "/tmp/vocerra-gone-XXXXXX";
+        ASSERT_NE(mkdtemp(gone), nullptr);
+        ASSERT_EQ(chdir(gone), 0);
+        ASSERT_EQ(rmdir(gone), 0);
         VM_WriteTrace("dropped");
-        EXPECT_FALSE(FileExists(gone + "/dbg_err.txt"));
-        ASSERT_EQ(chdir("/"), 0);
-        return;
+        EXPECT_FALSE(FileExists(std::string(gone) + "/dbg_err.txt"));
+    } else {
+        TempDir dir(true);
+        ASSERT_EQ(chmod(dir.path().c_str(), 0500), 0);
+        VM_WriteTrace("dropped");
+        EXPECT_FALSE(FileExists(dir.file("dbg_err.txt")));
     }
-    TempDir dir(true);
-    ASSERT_EQ(chmod(dir.path().c_str(), 0500), 0);
-    VM_WriteTrace("dropped");
-    EXPECT_FALSE(FileExists(dir.file("dbg_err.txt")));
+    ASSERT_EQ(chdir(saved), 0);
+    EXPECT_FALSE(FileExists(std::string(saved) + "/dbg_err.txt"));
 }
 
 TEST(TraceLogConcurrency, LinesFromManyThreadsNeverInterleave) {

@@ -43,6 +43,22 @@ struct WNDCLASSA {
     LPCSTR lpszClassName;
 };
 
+// What WM_CREATE carries in lParam.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HANDLE hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 constexpr int GWLP_WNDPROC = -4;
 constexpr int GWLP_USERDATA = -21;
 

@@ -1,0 +1,92 @@
+// Internal: one thread's message queue with its timers.
+//
+// Posted messages are kept in order; WM_QUIT (from PostQuitMessage) and
+// WM_TIMER are not stored but made when the queue is read and nothing
+// posted matches, as the platform we mirror does. The queue can expose a
+// descriptor that is readable exactly while something is ready to be read.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/win32/messages.h"
+#include "platform/win32/timers.h"
+
+namespace platform::detail {
+
+struct MessageFilter {
+    HWND hwnd;  // NULL: any; (HWND)-1: thread messages only; else that window
+    UINT min;
+    UINT max;
+    bool Matches(HWND target, UINT message) const;
+};
+
+class ThreadQueue {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit ThreadQueue(DWORD threadId);
+    ~ThreadQueue();
+    ThreadQueue(const ThreadQueue&) = delete;
+    ThreadQueue& operator=(const ThreadQueue&) = delete;
+
+    DWORD threadId() const { return m_threadId; }
+
+    void Post(const MSG& msg);
+    void PostQuit(int exitCode);
+    // Takes (or copies, without remove) the first message that matches.
+    bool Peek(MSG* out, const MessageFilter& filter, bool remove);
+    // Blocks until a message matches; returns it removed.
+    void Get(MSG* out, const MessageFilter& filter);
+    // Blocks until anything is ready.
+    void WaitForAny();
+
+    void SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
+    bool KillTimer(HWND hwnd, UINT_PTR id);
+    // A destroyed window gets no more messages and no more ticks.
+    void ForgetWindow(HWND hwnd);
+
+    int Fd();
+
+private:
+    struct Timer {
+        HWND hwnd;
+        UINT_PTR id;
+        Clock::duration period;
+        Clock::time_point due;
+        TIMERPROC proc;
+    };
+
+    bool TakeLocked(MSG* out, const MessageFilter& filter, bool remove, Clock::time_point now);
+    std::optional<Clock::time_point> NextDueLocked(const MessageFilter* filter) const;
+    void SyncFdLocked();
+    static MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    const DWORD m_threadId;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<MSG> m_messages;
+    std::vector<Timer> m_timers;
+    bool m_quitPending = false;
+    int m_quitCode = 0;
+    bool m_waiting = false;
+    // Wake-up descriptor: an epoll set over an eventfd (posted messages) and
+    // a timerfd (the next due timer).
+    int m_epollFd = -1;
+    int m_eventFd = -1;
+    int m_timerFd = -1;
+    bool m_eventSignalled = false;
+};
+
+// The calling thread's queue, created on request.
+std::shared_ptr<ThreadQueue> CurrentQueue(bool create);
+std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId);
+// Called as a thread ends, so later posts to it fail at once.
+void ReleaseCurrentQueue();
+
+}  // namespace platform::detail

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "audio/wave_file_names.h"
+#include "support/temp_dir.h"
+
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+// Takes a new[]-allocated result; empty for null.
+std::string Take(char* text) {
+    std::unique_ptr<char[]> owned(text);
+    return owned ? std::string(owned.get()) : std::string();
+}
+
+}  // namespace
+
+TEST(WaveFileNames, FolderOfPathIsEverythingBeforeTheLastSlash) {
+    EXPECT_EQ(Take(VM_GetFolderOfPath("/home/u/Voice/Msg0000.Wav")), "/home/u/Voice");
+    EXPECT_EQ(Take(VM_GetFolderOfPath("Voice/a/b")), "Voice/a");
+    EXPECT_EQ(VM_GetFolderOfPath("Msg0000.Wav"), nullptr);
+    // A slash only at the first character does not count.
+    EXPECT_EQ(VM_GetFolderOfPath("/Msg0000.Wav"), nullptr);
+    EXPECT_EQ(VM_GetFolderOfPath(""), nullptr);
+    EXPECT_EQ(VM_GetFolderOfPath(nullptr), nullptr);
+}
+
+TEST(WaveFileNames, UniqueNamesCountInLowerCaseHex) {
+    TempDir dir;
+    EXPECT_EQ(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Msg")), dir.file("Msg0000.Wav"));
+    for (int i = 0; i < 10; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Msg%04x.Wav", i);
+        WriteFileBytes(dir.file(name), "x");
+    }
+    EXPECT_EQ(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Msg")), dir.file("Msg000a.Wav"));
+    EXPECT_EQ(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Grt")), dir.file("Grt0000.Wav"));
+}
+
+TEST(WaveFileNames, TempNamesAreCreatedBesideTheFile) {
+    TempDir dir;
+    const std::string name = Take(VM_MakeTempFileName(dir.file("Msg0000.Wav").c_str()));
+    ASSERT_FALSE(name.empty());
+    EXPECT_EQ(name.rfind(dir.path() + "/Qv", 0), 0u);
+    EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
+    EXPECT_TRUE(FileExists(name));
+    const std::string second = Take(VM_MakeTempFileName(dir.path().c_str(), "Grt"));
+    EXPECT_EQ(second.rfind(dir.path() + "/Grt", 0), 0u);
+    EXPECT_NE(second, name);
+    EXPECT_EQ(VM_MakeTempFileName("NoFolder.Wav"), nullptr);
+    EXPECT_EQ(VM_MakeTempFileName(dir.file("missing/x.Wav").c_str()), nullptr);
+}
+
+TEST(WaveFileNames, CopyToUniqueNameCopiesTheContents) {
+    TempDir dir;
+    WriteFileBytes(dir.file("Msg0000.Wav"), "RIFF-contents");
+    const std::string copy = Take(VM_CopyToUniqueWaveName(dir.file("Msg0000.Wav").c_str(), "Msg"));
+    EXPECT_EQ(copy, dir.file("Msg0001.Wav"));
+    EXPECT_EQ(ReadFileBytes(copy), "RIFF-contents");
+    EXPECT_EQ(VM_CopyToUniqueWaveName(dir.file("absent.Wav").c_str(), "Msg"), nullptr);
+    EXPECT_FALSE(FileExists(dir.file("Msg0002.Wav")));
+}
