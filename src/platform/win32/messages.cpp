@@ -19,16 +19,6 @@ namespace {
 
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
 
-MSG MakeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    MSG m{};
-    m.hwnd = hwnd;
-    m.message = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.time = GetTickCount();
-    return m;
-}
-
 // A window filter must name a live window; NULL and -1 are the two wildcards.
 bool ValidFilter(HWND hWnd) {
     return hWnd == nullptr || hWnd == kThreadMessagesOnly || IsWindow(hWnd);
@@ -44,7 +34,7 @@ BOOL PostMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    queue->Post(MakeMessage(hWnd, msg, wParam, lParam));
+    queue->Post(platform::detail::ThreadQueue::Make(hWnd, msg, wParam, lParam));
     return TRUE;
 }
 
@@ -55,7 +45,7 @@ BOOL PostThreadMessageA(DWORD idThread, UINT msg, WPARAM wParam, LPARAM lParam) 
         SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    queue->Post(MakeMessage(nullptr, msg, wParam, lParam));
+    queue->Post(platform::detail::ThreadQueue::Make(nullptr, msg, wParam, lParam));
     return TRUE;
 }
 

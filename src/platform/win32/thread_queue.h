@@ -36,6 +36,8 @@ public:
     ThreadQueue& operator=(const ThreadQueue&) = delete;
 
     DWORD threadId() const { return m_threadId; }
+    // A message stamped with the current tick count.
+    static MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     void Post(const MSG& msg);
     void PostQuit(int exitCode);
@@ -65,7 +67,6 @@ private:
     bool TakeLocked(MSG* out, const MessageFilter& filter, bool remove, Clock::time_point now);
     std::optional<Clock::time_point> NextDueLocked(const MessageFilter* filter) const;
     void SyncFdLocked();
-    static MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     const DWORD m_threadId;
     std::mutex m_lock;
