@@ -1,14 +1,13 @@
 #include "store/list.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "store/stored_file.h"
+#include "support/file_size_limit.h"
 #include "support/stored_bytes.h"
 #include "support/temp_dir.h"
 
@@ -18,6 +17,7 @@ using testsupport::TempDir;
 using testsupport::WriteFileBytes;
 using storetest::Int32;
 using storetest::Counted;
+using storetest::FileSizeLimit;
 
 namespace {
 
@@ -215,27 +215,6 @@ public:
         ssize_t written = ::write(fd, data, size / 2);
         return written < 0 && written > 0;
     }
-};
-
-// Files may not grow past `bytes` while it lives: writes beyond fail as on a
-// full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    sighandler_t m_oldHandler;
 };
 
 }  // namespace
