@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "audio/g711.h"
+#include "platform/winmm/g711.h"
 
 namespace {
 

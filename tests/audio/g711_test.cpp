@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "audio/g711.h"
+#include "platform/winmm/g711.h"
 
 namespace {
 

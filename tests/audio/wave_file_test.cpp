@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/g711.h"
+#include "platform/winmm/g711.h"
 #include "audio/wave_file.h"
 #include "support/temp_dir.h"
 #include "wave_test_files.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "audio/g711.h"
+#include "platform/winmm/g711.h"
 #include "audio/wave_processor.h"
 #include "wave_test_files.h"
 

@@ -1,4 +1,4 @@
-#include "audio/g711.h"
+#include "platform/winmm/g711.h"
 
 #include <array>
 

@@ -1,4 +1,5 @@
-// ITU-T G.711 A-law and mu-law, and 8-bit unsigned PCM, for single samples.
+// ITU-T G.711 A-law and mu-law, and 8-bit unsigned PCM, for single samples:
+// the codec the wave devices and the sample-format processor share.
 // The encoders are table lookups built from the segment search of the
 // standard, so they give exactly its codes; the decoders are its inverses.
 #pragma once
