@@ -12,6 +12,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/registry_text.h"
+#include "support/registry_file.h"
 #include "support/temp_dir.h"
 
 using testsupport::FileExists;
@@ -21,25 +22,11 @@ using testsupport::WriteFileBytes;
 
 namespace {
 
-// Points the registry at a file in a fresh folder for one test.
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("VOCERRA_REGISTRY");
-        m_hadOld = old != nullptr;
-        if (m_hadOld) m_old = old;
-        UseFile(m_dir.file("registry.reg"));
-    }
-    void TearDown() override {
-        if (m_hadOld) {
-            setenv("VOCERRA_REGISTRY", m_old.c_str(), 1);
-        } else {
-            unsetenv("VOCERRA_REGISTRY");
-        }
-    }
     void UseFile(const std::string& path) {
+        m_registry.Use(path);
         m_file = path;
-        setenv("VOCERRA_REGISTRY", path.c_str(), 1);
     }
 
     static LONG SetText(HKEY key, const char* name, const std::string& text) {
@@ -63,10 +50,9 @@ protected:
         return key;
     }
 
-    TempDir m_dir;
-    std::string m_file;
-    bool m_hadOld = false;
-    std::string m_old;
+    testsupport::ScopedRegistryFile m_registry;
+    const TempDir& m_dir = m_registry.dir();
+    std::string m_file = m_registry.path();
 };
 
 constexpr LONG kOk = static_cast<LONG>(ERROR_SUCCESS);
@@ -303,23 +289,46 @@ TEST_F(RegistryTest, NamesThatCannotBeStoredAreRefused) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, DefaultLocationFollowsTheEnvironment) {
-    unsetenv("VOCERRA_REGISTRY");
-    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
-    std::string savedConfig = oldConfig != nullptr ? oldConfig : "";
-    setenv("XDG_CONFIG_HOME", m_dir.path().c_str(), 1);
-    EXPECT_EQ(m_dir.path() + "/vocerra/registry.reg", RegistryFilePath());
-    HKEY key = Create("Software\\Where");
-    RegCloseKey(key);
-    EXPECT_TRUE(FileExists(m_dir.path() + "/vocerra/registry.reg"));
-    setenv("XDG_CONFIG_HOME", "relative/not/used", 1);
-    setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ("/home/someone/.config/vocerra/registry.reg", RegistryFilePath());
-    if (oldConfig != nullptr) {
-        setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        if (m_had) m_old = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
     }
+    ~ScopedEnv() {
+        if (m_had) {
+            setenv(m_name, m_old.c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+
+private:
+    const char* m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST_F(RegistryTest, DefaultLocationFollowsTheEnvironment) {
+    {
+        ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
+        ScopedEnv config("XDG_CONFIG_HOME", m_dir.path().c_str());
+        EXPECT_EQ(m_dir.path() + "/vocerra/registry.reg", RegistryFilePath());
+        HKEY key = Create("Software\\Where");
+        RegCloseKey(key);
+        EXPECT_TRUE(FileExists(m_dir.path() + "/vocerra/registry.reg"));
+    }
+    ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
+    ScopedEnv config("XDG_CONFIG_HOME", "relative/not/used");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ("/home/someone/.config/vocerra/registry.reg", RegistryFilePath());
 }
 
 using RegistryConcurrency = RegistryTest;
