@@ -28,14 +28,15 @@ public:
     void VM_SetRequestSize(DWORD size) { m_dwRequestSize = size; }
 
     // The bytes [offset, offset + size) of the returned structure, or null
-    // when they do not lie wholly inside what the service filled in. The
-    // bytes need not hold a NUL.
+    // when size is 0 or they do not lie wholly inside what the service
+    // filled in (dwUsedSize). The bytes need not hold a NUL.
     const BYTE* VM_GetField(DWORD offset, DWORD size) const;
 
 protected:
     void VM_FreeBuffer();
 
     BYTE* m_pBuffer = nullptr;
+    DWORD m_dwAllocSize = 0;
     DWORD m_dwRequestSize;
 };
 
