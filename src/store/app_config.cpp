@@ -1,20 +1,13 @@
 #include "store/app_config.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "diag/trace.h"
-#include "platform/win32/files.h"
 #include "store/config_file_format.h"
 #include "store/file_replace.h"
 #include "store/program_folder.h"
+#include "store/stored_file.h"
 
 const char* const VM_FOLDER_CONFIG = "/Config";
 const char* const VM_FOLDER_VOICE = "/Voice";
@@ -30,25 +23,6 @@ constexpr const char* kDefaultTitle = "Vocerra 3.5";
 constexpr const char* kDefaultPassword = "908172";
 // Owner only: the file holds the mail server password in clear.
 constexpr unsigned kCfgFileMode = 0600;
-
-// The whole file, read while holding a shared lock so no cooperating writer
-// changes it under us. False when it cannot be opened or read.
-bool ReadWholeFile(const char* path, std::vector<std::uint8_t>* bytes) {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    ::flock(fd, LOCK_SH);
-    bool ok = true;
-    std::uint8_t chunk[4096];
-    for (;;) {
-        ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
-        if (got <= 0) break;
-        bytes->insert(bytes->end(), chunk, chunk + got);
-    }
-    ::close(fd);
-    return ok;
-}
 
 char* DuplicateText(const char* text) {
     if (text == nullptr || text[0] == '\0') return nullptr;
@@ -150,19 +124,20 @@ void VM_CAppCfg::VM_ReleaseStrings() {
 
 bool VM_CAppCfg::VM_Load() {
     if (m_szFile == nullptr) return false;
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(m_szFile, &bytes)) {
+    std::string file;
+    if (VM_ReadStoredFile(m_szFile, file) != VM_FileState::kRead) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: cannot read %s", m_szFile);
         return false;
     }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
     // Checked before anything is released, so a foreign file leaves the defaults.
-    if (!VM_HasConfigVersion(bytes.data(), bytes.size())) {
+    if (!VM_HasConfigVersion(bytes, file.size())) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: %s is not version %d", m_szFile,
                  VM_CFG_VERSION);
         return false;
     }
     VM_ReleaseStrings();
-    VM_ConfigRead result = VM_DecodeConfig(*this, bytes.data(), bytes.size());
+    VM_ConfigRead result = VM_DecodeConfig(*this, bytes, file.size());
     if (result == VM_ConfigRead::kDamaged) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: %s is damaged after some fields; the rest "
                  "keep their values", m_szFile);
