@@ -58,6 +58,8 @@ public:
     const WAVEFORMATEX* VM_GetDeviceFormat() const { return m_pFormat; }
 
 protected:
+    // Draws the run id, frees every buffer and starts the worker thread.
+    BOOL VM_StartThread();
     // "DONE", "NOT" or "NULL", as the buffer traces print a slot.
     static const char* VM_BufferState(const WAVEHDR* header);
     // The driver is finished with it, or it was never handed over.

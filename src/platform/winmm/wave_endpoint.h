@@ -1,0 +1,64 @@
+// The small interface behind the wave devices: an endpoint is one device in
+// one direction (a sound card, a file, one side of a simulated call); it
+// says which formats it accepts and opens a stream that only moves bytes.
+// Queues, pacing, notifications and the format checks live once above it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/types.h"
+#include "platform/winmm/wave_format.h"
+
+namespace winmm {
+
+class WaveStream {
+public:
+    virtual ~WaveStream() = default;
+    // Output: these bytes have been played.
+    virtual void Play(const BYTE* data, DWORD length) = 0;
+    // Input: fills length bytes of sound; returns the bytes produced.
+    virtual DWORD Record(BYTE* data, DWORD length) = 0;
+    // True when Play and Record block for the sound's real duration (a
+    // sound card); otherwise the device paces under the time scale.
+    virtual bool PacesItself() const { return false; }
+};
+
+class WaveEndpoint {
+public:
+    virtual ~WaveEndpoint() = default;
+    // Up to 31 characters are reported as the device name.
+    virtual std::string Name() const = 0;
+    virtual bool Accepts(const WAVEFORMATEX& format) const = 0;
+    // Sound cards have a mixer destination line; other devices do not.
+    virtual bool HasMixerLine() const { return false; }
+    // Null when the device cannot be opened now.
+    virtual std::unique_ptr<WaveStream> Open(const WAVEFORMATEX& format) = 0;
+};
+
+// The bits of simline::kFormat... for a format, 0 when it is none of the
+// four telephone formats (mono, 8000 samples per second).
+DWORD TelephoneFormatBit(const WAVEFORMATEX& format);
+// The byte that encodes silence in a telephone format (0 for 16-bit PCM).
+BYTE SilenceByte(const WAVEFORMATEX& format);
+
+// Device ids are handed out in order and never reused within a process, so
+// an id kept by an owner cannot come to mean another device. Sound cards are
+// listed first, at the first use of any wave call.
+UINT AddWaveOutEndpoint(std::shared_ptr<WaveEndpoint> endpoint);
+UINT AddWaveInEndpoint(std::shared_ptr<WaveEndpoint> endpoint);
+// Open devices keep working; the id then names no device for new opens.
+void RemoveWaveOutEndpoint(UINT id);
+void RemoveWaveInEndpoint(UINT id);
+std::shared_ptr<WaveEndpoint> FindWaveOutEndpoint(UINT id);
+std::shared_ptr<WaveEndpoint> FindWaveInEndpoint(UINT id);
+UINT WaveOutEndpointCount();
+UINT WaveInEndpointCount();
+
+// The sound cards found through ALSA (defined with the ALSA backend). They
+// take the first ids; VOCERRA_NO_SOUND_CARDS=1 leaves them out.
+void ListSoundCards(std::vector<std::shared_ptr<WaveEndpoint>>& out,
+                    std::vector<std::shared_ptr<WaveEndpoint>>& in);
+
+}  // namespace winmm

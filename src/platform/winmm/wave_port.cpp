@@ -1,0 +1,144 @@
+#include "platform/winmm/wave_port.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/win32/clock.h"
+#include "platform/win32/sync.h"
+
+namespace winmm {
+
+DWORD LoadHeaderFlags(const WAVEHDR* header) {
+    return std::atomic_ref<DWORD>(const_cast<WAVEHDR*>(header)->dwFlags).load(std::memory_order_acquire);
+}
+
+void StoreHeaderFlags(WAVEHDR* header, DWORD flags) {
+    std::atomic_ref<DWORD>(header->dwFlags).store(flags, std::memory_order_release);
+}
+
+WavePort::WavePort(Direction direction, const WAVEFORMATEX& format, std::unique_ptr<WaveStream> stream,
+                   DWORD callbackType, DWORD_PTR callback, DWORD_PTR instance)
+    : m_direction(direction),
+      m_format(format),
+      m_stream(std::move(stream)),
+      m_callbackType(callbackType),
+      m_callback(callback),
+      m_instance(instance),
+      m_started(direction == Direction::kOut) {
+    m_thread = std::thread([this] { Run(); });
+}
+
+WavePort::~WavePort() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_quit = true;
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+MMRESULT WavePort::Queue(WAVEHDR* header) {
+    const DWORD flags = LoadHeaderFlags(header);
+    if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwBytesRecorded = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        StoreHeaderFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
+        m_queue.push_back(header);
+    }
+    m_wake.notify_all();
+    return MMSYSERR_NOERROR;
+}
+
+void WavePort::Start() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_started = true;
+    }
+    m_wake.notify_all();
+}
+
+void WavePort::Stop() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_direction == Direction::kIn) m_started = false;
+    m_clockRunning = false;
+}
+
+void WavePort::Reset() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        ++m_generation;
+        if (m_direction == Direction::kIn) m_started = false;
+        m_clockRunning = false;
+        // Completed under the lock, so no buffer the thread finishes can be
+        // signalled after a later one.
+        for (WAVEHDR* header : m_queue) Complete(header);
+        m_queue.clear();
+    }
+    m_wake.notify_all();
+}
+
+bool WavePort::HasQueuedBuffers() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return !m_queue.empty();
+}
+
+void WavePort::Complete(WAVEHDR* header) {
+    StoreHeaderFlags(header, (LoadHeaderFlags(header) & ~WHDR_INQUEUE) | WHDR_DONE);
+    const auto handle = reinterpret_cast<HANDLE>(this);
+    if (m_callbackType == CALLBACK_EVENT) {
+        SetEvent(reinterpret_cast<HANDLE>(m_callback));
+    } else if (m_callbackType == CALLBACK_FUNCTION && m_callback != 0) {
+        const UINT msg = m_direction == Direction::kOut ? MM_WOM_DONE : MM_WIM_DATA;
+        reinterpret_cast<WAVECALLBACK>(m_callback)(handle, msg, m_instance, reinterpret_cast<DWORD_PTR>(header), 0);
+    }
+}
+
+bool WavePort::Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std::uint64_t generation) {
+    const DWORD length = header->dwBufferLength;
+    const bool out = m_direction == Direction::kOut;
+    if (!m_stream->PacesItself()) {
+        const double ms = m_format.nAvgBytesPerSec ? length * 1000.0 / m_format.nAvgBytesPerSec : 0.0;
+        if (!m_clockRunning) m_due = std::chrono::steady_clock::now();
+        m_clockRunning = true;
+        m_due += std::chrono::duration_cast<std::chrono::steady_clock::duration>(platform::ScaledToReal(ms));
+        m_wake.wait_until(lock, m_due, [&] { return m_generation != generation; });
+        if (m_generation != generation) return false;
+    }
+    m_scratch.resize(length);
+    if (out) std::memcpy(m_scratch.data(), header->lpData, length);
+    // The stream runs unlocked so that a reset is never held up by it.
+    lock.unlock();
+    DWORD recorded = 0;
+    if (out) {
+        m_stream->Play(m_scratch.data(), length);
+    } else {
+        recorded = m_stream->Record(m_scratch.data(), length);
+    }
+    lock.lock();
+    if (m_generation != generation) return false;
+    if (!out) {
+        std::memcpy(header->lpData, m_scratch.data(), recorded);
+        header->dwBytesRecorded = recorded;
+    }
+    return true;
+}
+
+void WavePort::Run() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!m_quit) {
+        if (m_queue.empty() || !m_started) {
+            m_clockRunning = false;
+            m_wake.wait(lock);
+            continue;
+        }
+        WAVEHDR* header = m_queue.front();
+        if (!Transfer(lock, header, m_generation)) continue;
+        m_queue.pop_front();
+        Complete(header);
+    }
+}
+
+}  // namespace winmm

@@ -1,0 +1,68 @@
+// One open wave device: its queue of buffers and the thread that moves them
+// through the endpoint's stream in real time (under the time scale), hands
+// them back in order marked WHDR_DONE and signals each by event or callback.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/winmm/wave_api.h"
+#include "platform/winmm/wave_endpoint.h"
+
+namespace winmm {
+
+// The header flags are shared with the thread that owns the buffer, which
+// polls them; both sides go through these.
+DWORD LoadHeaderFlags(const WAVEHDR* header);
+void StoreHeaderFlags(WAVEHDR* header, DWORD flags);
+
+class WavePort {
+public:
+    enum class Direction { kOut, kIn };
+
+    WavePort(Direction direction, const WAVEFORMATEX& format, std::unique_ptr<WaveStream> stream,
+             DWORD callbackType, DWORD_PTR callback, DWORD_PTR instance);
+    ~WavePort();
+    WavePort(const WavePort&) = delete;
+    WavePort& operator=(const WavePort&) = delete;
+
+    MMRESULT Queue(WAVEHDR* header);
+    // Input only: recording runs between Start and Stop or Reset.
+    void Start();
+    void Stop();
+    // Hands back every queued buffer at once, in order.
+    void Reset();
+    bool HasQueuedBuffers();
+
+private:
+    void Run();
+    void Complete(WAVEHDR* header);
+    // Moves the head buffer through the stream; false when a reset or the
+    // end of the port took it meanwhile.
+    bool Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std::uint64_t generation);
+
+    const Direction m_direction;
+    const WAVEFORMATEX m_format;
+    const std::unique_ptr<WaveStream> m_stream;
+    const DWORD m_callbackType;
+    const DWORD_PTR m_callback;
+    const DWORD_PTR m_instance;
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<WAVEHDR*> m_queue;
+    std::uint64_t m_generation = 0;
+    bool m_started = false;
+    bool m_quit = false;
+    bool m_clockRunning = false;
+    std::chrono::steady_clock::time_point m_due;
+    std::vector<BYTE> m_scratch;
+    std::thread m_thread;
+};
+
+}  // namespace winmm
