@@ -10,7 +10,6 @@
 #include "platform/tapi/line_provider.h"
 #include "platform/tapi/tapi.h"
 #include "platform/tapi/var_layout.h"
-#include "platform/win32/clock.h"
 #include "platform/win32/messages.h"
 #include "platform/win32/threads.h"
 
@@ -177,7 +176,8 @@ public:
     void Digit(DWORD callId, DWORD digit, DWORD digitMode) override {
         for (const auto& [hCall, handle] : calls) {
             if (handle.callId != callId || (handle.digitModes & digitMode) == 0) continue;
-            QueueToLine(handle.line, hCall, LINE_MONITORDIGITS, digit, digitMode, GetTickCount());
+            // The detection time in dwParam3 came with version 2.0; 1.4 has 0.
+            QueueToLine(handle.line, hCall, LINE_MONITORDIGITS, digit, digitMode, 0);
         }
     }
 
