@@ -11,13 +11,16 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Scaled time = base + (real now - realBase) * scale; rebased on every change
-// of scale so tick counts never jump.
+// Scaled time = scaledBase + (real now - realBase) * scale. The three values
+// change together only when the scale changes (rarely, from tests), so
+// readers take them under a sequence counter instead of a lock: tick counts
+// are read on every posted message.
 struct ScaleState {
-    std::mutex lock;
-    double scale = 1.0;
-    SteadyClock::time_point realBase = SteadyClock::now();
-    double scaledBaseMs = 0.0;
+    std::atomic<unsigned> sequence{0};
+    std::atomic<double> scale{1.0};
+    std::atomic<SteadyClock::rep> realBase{0};
+    std::atomic<double> scaledBaseMs{0.0};
+    std::mutex writer;
 };
 
 double ScaleFromEnvironment() {
@@ -33,19 +36,35 @@ ScaleState& State() {
     static ScaleState* state = [] {
         auto* s = new ScaleState;
         s->scale = ScaleFromEnvironment();
+        s->realBase = SteadyClock::now().time_since_epoch().count();
         return s;
     }();
     return *state;
 }
 
-std::atomic<double> g_scaleCache{0.0};
+struct Snapshot {
+    double scale;
+    SteadyClock::rep realBase;
+    double scaledBaseMs;
+};
 
-double ScaledNowMs() {
+Snapshot Read() {
     ScaleState& s = State();
-    std::lock_guard<std::mutex> guard(s.lock);
-    std::chrono::duration<double, std::milli> real = SteadyClock::now() - s.realBase;
-    return s.scaledBaseMs + real.count() * s.scale;
+    for (;;) {
+        unsigned before = s.sequence.load(std::memory_order_acquire);
+        Snapshot snap{s.scale.load(std::memory_order_relaxed), s.realBase.load(std::memory_order_relaxed),
+                      s.scaledBaseMs.load(std::memory_order_relaxed)};
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if ((before & 1) == 0 && s.sequence.load(std::memory_order_relaxed) == before) return snap;
+    }
 }
+
+double ScaledMsAt(const Snapshot& snap, SteadyClock::time_point now) {
+    std::chrono::duration<double, std::milli> real = now - SteadyClock::time_point(SteadyClock::duration(snap.realBase));
+    return snap.scaledBaseMs + real.count() * snap.scale;
+}
+
+double ScaledNowMs() { return ScaledMsAt(Read(), SteadyClock::now()); }
 
 void FillSystemTime(const struct tm& t, long millis, LPSYSTEMTIME out) {
     out->wYear = static_cast<WORD>(t.tm_year + 1900);
@@ -81,30 +100,32 @@ void GetSystemTime(LPSYSTEMTIME time) { CalendarTime(time, false); }
 
 namespace platform {
 
-double TimeScale() {
-    double k = g_scaleCache.load(std::memory_order_relaxed);
-    if (k > 0.0) return k;
-    ScaleState& s = State();
-    std::lock_guard<std::mutex> guard(s.lock);
-    g_scaleCache.store(s.scale, std::memory_order_relaxed);
-    return s.scale;
-}
+double TimeScale() { return Read().scale; }
 
 void SetTimeScale(double k) {
     if (!(k > 0.0)) return;
     ScaleState& s = State();
-    std::lock_guard<std::mutex> guard(s.lock);
+    std::lock_guard<std::mutex> guard(s.writer);
     auto now = SteadyClock::now();
-    std::chrono::duration<double, std::milli> real = now - s.realBase;
-    s.scaledBaseMs += real.count() * s.scale;
-    s.realBase = now;
-    s.scale = k;
-    g_scaleCache.store(k, std::memory_order_relaxed);
+    double scaledNow = ScaledMsAt(Read(), now);
+    s.sequence.fetch_add(1, std::memory_order_acq_rel);
+    std::atomic_thread_fence(std::memory_order_release);
+    s.scaledBaseMs.store(scaledNow, std::memory_order_relaxed);
+    s.realBase.store(now.time_since_epoch().count(), std::memory_order_relaxed);
+    s.scale.store(k, std::memory_order_relaxed);
+    s.sequence.fetch_add(1, std::memory_order_release);
 }
 
 std::chrono::nanoseconds ScaledToReal(double milliseconds) {
     double ns = milliseconds * 1e6 / TimeScale();
     return std::chrono::nanoseconds(static_cast<long long>(ns));
+}
+
+DWORD CoarseTickCount() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    auto now = SteadyClock::time_point(std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec));
+    return static_cast<DWORD>(static_cast<ULONGLONG>(ScaledMsAt(Read(), now)));
 }
 
 double RealToScaledMs(std::chrono::nanoseconds real) {

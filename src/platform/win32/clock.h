@@ -24,5 +24,8 @@ void SetTimeScale(double k);
 std::chrono::nanoseconds ScaledToReal(double milliseconds);
 // Converts a real duration into milliseconds of scaled time.
 double RealToScaledMs(std::chrono::nanoseconds real);
+// The tick count from the kernel's coarse clock (a few real milliseconds of
+// resolution, a fraction of the cost): stamps posted messages.
+DWORD CoarseTickCount();
 
 }  // namespace platform

@@ -30,22 +30,20 @@ BOOL PostMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hWnd == nullptr) return PostThreadMessageA(GetCurrentThreadId(), msg, wParam, lParam);
     auto window = platform::detail::FindWindowObject(hWnd);
     auto queue = window ? window->queue.lock() : nullptr;
-    if (!queue) {
+    if (!queue || !queue->Post(platform::detail::ThreadQueue::Make(hWnd, msg, wParam, lParam))) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    queue->Post(platform::detail::ThreadQueue::Make(hWnd, msg, wParam, lParam));
     return TRUE;
 }
 
 BOOL PostThreadMessageA(DWORD idThread, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto queue = idThread == GetCurrentThreadId() ? CurrentQueue(true)
+    const auto& queue = idThread == GetCurrentThreadId() ? CurrentQueue(true)
                                                   : platform::detail::FindQueue(idThread);
-    if (!queue) {
+    if (!queue || !queue->Post(platform::detail::ThreadQueue::Make(nullptr, msg, wParam, lParam))) {
         SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
-    queue->Post(platform::detail::ThreadQueue::Make(nullptr, msg, wParam, lParam));
     return TRUE;
 }
 

@@ -31,6 +31,13 @@ QueueRegistry& Registry() {
     return *registry;
 }
 
+std::shared_ptr<ThreadQueue> LookUp(DWORD threadId) {
+    QueueRegistry& registry = Registry();
+    std::shared_lock<std::shared_mutex> guard(registry.lock);
+    auto it = registry.queues.find(threadId);
+    return it == registry.queues.end() ? nullptr : it->second;
+}
+
 void Unregister(DWORD threadId) {
     std::shared_ptr<ThreadQueue> doomed;
     QueueRegistry& registry = Registry();
@@ -38,6 +45,7 @@ void Unregister(DWORD threadId) {
     auto it = registry.queues.find(threadId);
     if (it == registry.queues.end()) return;
     doomed = std::move(it->second);
+    doomed->Close();
     registry.queues.erase(it);
 }
 
@@ -49,6 +57,15 @@ struct QueueHolder {
 };
 
 thread_local QueueHolder t_holder;
+
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 
 void ArmTimerFd(int fd, std::optional<ThreadQueue::Clock::time_point> due) {
     uint64_t expirations;
@@ -90,17 +107,31 @@ MSG ThreadQueue::Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     msg.message = message;
     msg.wParam = wParam;
     msg.lParam = lParam;
-    msg.time = GetTickCount();
+    msg.time = CoarseTickCount();
     return msg;
 }
 
-void ThreadQueue::Post(const MSG& msg) {
+bool ThreadQueue::Post(const MSG& msg) {
+    if (IsClosed()) return false;
+    bool wake;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_messages.push_back(msg);
+        UpdateReadyLocked();
         SyncFdLocked();
+        wake = m_waiters > 0;
     }
-    m_changed.notify_one();
+    if (wake) m_changed.notify_one();
+    return true;
+}
+
+void ThreadQueue::SleepLocked(std::unique_lock<std::mutex>& lock, std::optional<Clock::time_point> due) {
+    ++m_waiters;
+    if (due)
+        m_changed.wait_until(lock, *due);
+    else
+        m_changed.wait(lock);
+    --m_waiters;
 }
 
 void ThreadQueue::PostQuit(int exitCode) {
@@ -108,24 +139,36 @@ void ThreadQueue::PostQuit(int exitCode) {
         std::lock_guard<std::mutex> guard(m_lock);
         m_quitPending = true;
         m_quitCode = exitCode;
+        UpdateReadyLocked();
         SyncFdLocked();
     }
     m_changed.notify_one();
 }
 
-bool ThreadQueue::TakeLocked(MSG* out, const MessageFilter& filter, bool remove, Clock::time_point now) {
+bool ThreadQueue::TakeLocked(MSG* out, const MessageFilter& filter, bool remove) {
     for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
         if (!filter.Matches(it->hwnd, it->message)) continue;
         *out = *it;
-        if (remove) m_messages.erase(it);
+        if (!remove) return true;
+        if (it == m_messages.begin())
+            m_messages.pop_front();
+        else
+            m_messages.erase(it);
+        UpdateReadyLocked();
         return true;
     }
     // The quit request passes every filter.
     if (m_quitPending) {
         *out = Make(nullptr, WM_QUIT, static_cast<WPARAM>(m_quitCode), 0);
         if (remove) m_quitPending = false;
+        UpdateReadyLocked();
         return true;
     }
+    return !m_timers.empty() && TakeTimerLocked(out, filter, remove);
+}
+
+bool ThreadQueue::TakeTimerLocked(MSG* out, const MessageFilter& filter, bool remove) {
+    auto now = Clock::now();
     Timer* chosen = nullptr;
     for (Timer& timer : m_timers) {
         if (timer.due > now || !filter.Matches(timer.hwnd, WM_TIMER)) continue;
@@ -152,7 +195,7 @@ std::optional<ThreadQueue::Clock::time_point> ThreadQueue::NextDueLocked(const M
 
 bool ThreadQueue::Peek(MSG* out, const MessageFilter& filter, bool remove) {
     std::lock_guard<std::mutex> guard(m_lock);
-    bool found = TakeLocked(out, filter, remove, Clock::now());
+    bool found = TakeLocked(out, filter, remove);
     SyncFdLocked();
     return found;
 }
@@ -160,16 +203,29 @@ bool ThreadQueue::Peek(MSG* out, const MessageFilter& filter, bool remove) {
 void ThreadQueue::Get(MSG* out, const MessageFilter& filter) {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        if (TakeLocked(out, filter, true, Clock::now())) {
+        if (TakeLocked(out, filter, true)) {
             SyncFdLocked();
             return;
         }
         auto due = NextDueLocked(&filter);
-        if (due)
-            m_changed.wait_until(lock, *due);
-        else
-            m_changed.wait(lock);
+        if (!due) {
+            SpinForReady(lock);
+            if (m_ready.load(std::memory_order_relaxed) != 0) continue;
+        }
+        SleepLocked(lock, due);
     }
+}
+
+void ThreadQueue::UpdateReadyLocked() {
+    m_ready.store(m_messages.size() + (m_quitPending ? 1 : 0), std::memory_order_relaxed);
+}
+
+// A sender that is busy posting usually posts again within a microsecond;
+// looking for a while before sleeping saves a sleep and a wake-up per message.
+void ThreadQueue::SpinForReady(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    for (int i = 0; i < 4000 && m_ready.load(std::memory_order_relaxed) == 0; ++i) CpuRelax();
+    lock.lock();
 }
 
 void ThreadQueue::WaitForAny() {
@@ -178,10 +234,7 @@ void ThreadQueue::WaitForAny() {
         if (!m_messages.empty() || m_quitPending) return;
         auto due = NextDueLocked(nullptr);
         if (due && *due <= Clock::now()) return;
-        if (due)
-            m_changed.wait_until(lock, *due);
-        else
-            m_changed.wait(lock);
+        SleepLocked(lock, due);
     }
 }
 
@@ -250,7 +303,7 @@ void ThreadQueue::SyncFdLocked() {
     ArmTimerFd(m_timerFd, NextDueLocked(nullptr));
 }
 
-std::shared_ptr<ThreadQueue> CurrentQueue(bool create) {
+const std::shared_ptr<ThreadQueue>& CurrentQueue(bool create) {
     if (t_holder.queue || !create) return t_holder.queue;
     auto queue = std::make_shared<ThreadQueue>(GetCurrentThreadId());
     {
@@ -259,15 +312,17 @@ std::shared_ptr<ThreadQueue> CurrentQueue(bool create) {
         registry.queues[queue->threadId()] = queue;
     }
     t_holder.queue = queue;
-    return queue;
+    return t_holder.queue;
 }
 
-std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId) {
-    QueueRegistry& registry = Registry();
-    std::shared_lock<std::shared_mutex> guard(registry.lock);
-    auto it = registry.queues.find(threadId);
-    return it == registry.queues.end() ? nullptr : it->second;
+const std::shared_ptr<ThreadQueue>& FindQueue(DWORD threadId) {
+    // Senders usually post to the same thread again and again.
+    thread_local std::shared_ptr<ThreadQueue> t_last;
+    if (t_last && t_last->threadId() == threadId && !t_last->IsClosed()) return t_last;
+    t_last = LookUp(threadId);
+    return t_last;
 }
+
 
 void ReleaseCurrentQueue() {
     if (!t_holder.queue) return;

@@ -6,6 +6,7 @@
 // descriptor that is readable exactly while something is ready to be read.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -39,8 +40,11 @@ public:
     // A message stamped with the current tick count.
     static MSG Make(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    void Post(const MSG& msg);
+    // False once the owning thread has ended.
+    bool Post(const MSG& msg);
     void PostQuit(int exitCode);
+    void Close() { m_closed.store(true, std::memory_order_release); }
+    bool IsClosed() const { return m_closed.load(std::memory_order_acquire); }
     // Takes (or copies, without remove) the first message that matches.
     bool Peek(MSG* out, const MessageFilter& filter, bool remove);
     // Blocks until a message matches; returns it removed.
@@ -64,18 +68,25 @@ private:
         TIMERPROC proc;
     };
 
-    bool TakeLocked(MSG* out, const MessageFilter& filter, bool remove, Clock::time_point now);
+    bool TakeLocked(MSG* out, const MessageFilter& filter, bool remove);
+    bool TakeTimerLocked(MSG* out, const MessageFilter& filter, bool remove);
     std::optional<Clock::time_point> NextDueLocked(const MessageFilter* filter) const;
     void SyncFdLocked();
+    void UpdateReadyLocked();
+    void SpinForReady(std::unique_lock<std::mutex>& lock);
+    void SleepLocked(std::unique_lock<std::mutex>& lock, std::optional<Clock::time_point> due);
 
     const DWORD m_threadId;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<MSG> m_messages;
+    // Mirrors m_messages.size() + quit, readable without the lock.
+    std::atomic<size_t> m_ready{0};
     std::vector<Timer> m_timers;
     bool m_quitPending = false;
     int m_quitCode = 0;
-    bool m_waiting = false;
+    int m_waiters = 0;
+    std::atomic<bool> m_closed{false};
     // Wake-up descriptor: an epoll set over an eventfd (posted messages) and
     // a timerfd (the next due timer).
     int m_epollFd = -1;
@@ -84,9 +95,11 @@ private:
     bool m_eventSignalled = false;
 };
 
-// The calling thread's queue, created on request.
-std::shared_ptr<ThreadQueue> CurrentQueue(bool create);
-std::shared_ptr<ThreadQueue> FindQueue(DWORD threadId);
+// The calling thread's queue, created on request. Both return references
+// held by the calling thread, so the hot paths copy no shared pointer.
+const std::shared_ptr<ThreadQueue>& CurrentQueue(bool create);
+// Valid until the calling thread's next FindQueue; null when there is none.
+const std::shared_ptr<ThreadQueue>& FindQueue(DWORD threadId);
 // Called as a thread ends, so later posts to it fail at once.
 void ReleaseCurrentQueue();
 
