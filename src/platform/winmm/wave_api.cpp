@@ -118,6 +118,13 @@ MMRESULT QueueBuffer(const void* handle, LPWAVEHDR header, UINT size) {
     return port->Queue(header);
 }
 
+MMRESULT WithPort(const void* handle, void (WavePort::*operation)()) {
+    WavePort* port = PortOf(handle);
+    if (port == nullptr) return MMSYSERR_INVALHANDLE;
+    (port->*operation)();
+    return MMSYSERR_NOERROR;
+}
+
 template <typename Caps>
 MMRESULT GetCaps(Direction direction, UINT_PTR id, Caps* caps, UINT size) {
     if (caps == nullptr) return MMSYSERR_INVALPARAM;
@@ -163,30 +170,7 @@ MMRESULT waveInUnprepareHeader(HWAVEIN h, LPWAVEHDR header, UINT size) { return 
 MMRESULT waveOutWrite(HWAVEOUT h, LPWAVEHDR header, UINT size) { return QueueBuffer(h, header, size); }
 MMRESULT waveInAddBuffer(HWAVEIN h, LPWAVEHDR header, UINT size) { return QueueBuffer(h, header, size); }
 
-MMRESULT waveOutReset(HWAVEOUT h) {
-    WavePort* port = PortOf(h);
-    if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    port->Reset();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInReset(HWAVEIN h) {
-    WavePort* port = PortOf(h);
-    if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    port->Reset();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInStart(HWAVEIN h) {
-    WavePort* port = PortOf(h);
-    if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    port->Start();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInStop(HWAVEIN h) {
-    WavePort* port = PortOf(h);
-    if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    port->Stop();
-    return MMSYSERR_NOERROR;
-}
+MMRESULT waveOutReset(HWAVEOUT h) { return WithPort(h, &WavePort::Reset); }
+MMRESULT waveInReset(HWAVEIN h) { return WithPort(h, &WavePort::Reset); }
+MMRESULT waveInStart(HWAVEIN h) { return WithPort(h, &WavePort::Start); }
+MMRESULT waveInStop(HWAVEIN h) { return WithPort(h, &WavePort::Stop); }
