@@ -52,7 +52,7 @@ void Drain() {
 }  // namespace
 
 TEST(MessageQueue, PostToThreadWithoutQueueFails) {
-    DWORD id = 0;
+    std::atomic<DWORD> id{0};
     std::atomic<bool> release{false};
     std::thread noQueue([&] {
         id = GetCurrentThreadId();

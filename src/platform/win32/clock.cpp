@@ -11,17 +11,18 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Scaled time = scaledBase + (real now - realBase) * scale. The three values
-// change together only when the scale changes (rarely, from tests), so
-// readers take them under a sequence counter instead of a lock: tick counts
-// are read on every posted message.
-struct ScaleState {
-    std::atomic<unsigned> sequence{0};
-    std::atomic<double> scale{1.0};
-    std::atomic<SteadyClock::rep> realBase{0};
-    std::atomic<double> scaledBaseMs{0.0};
-    std::mutex writer;
+struct Snapshot {
+    double scale;
+    SteadyClock::rep realBase;
+    double scaledBaseMs;
 };
+
+// Scaled time = scaledBase + (real now - realBase) * scale. Tick counts are
+// read on every posted message, so readers take an immutable snapshot through
+// one atomic pointer. A change of scale (rare: tests and tools) publishes a
+// new snapshot; old ones are kept, since a reader may still hold one.
+std::atomic<const Snapshot*> g_snapshot{nullptr};
+std::mutex g_writer;
 
 double ScaleFromEnvironment() {
     const char* text = std::getenv("VOCERRA_TIME_SCALE");
@@ -32,36 +33,21 @@ double ScaleFromEnvironment() {
     return k;
 }
 
-ScaleState& State() {
-    static ScaleState* state = [] {
-        auto* s = new ScaleState;
-        s->scale = ScaleFromEnvironment();
-        s->realBase = SteadyClock::now().time_since_epoch().count();
-        return s;
-    }();
-    return *state;
-}
-
-struct Snapshot {
-    double scale;
-    SteadyClock::rep realBase;
-    double scaledBaseMs;
-};
-
-Snapshot Read() {
-    ScaleState& s = State();
-    for (;;) {
-        unsigned before = s.sequence.load(std::memory_order_acquire);
-        Snapshot snap{s.scale.load(std::memory_order_relaxed), s.realBase.load(std::memory_order_relaxed),
-                      s.scaledBaseMs.load(std::memory_order_relaxed)};
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if ((before & 1) == 0 && s.sequence.load(std::memory_order_relaxed) == before) return snap;
+const Snapshot* Read() {
+    const Snapshot* snap = g_snapshot.load(std::memory_order_acquire);
+    if (snap != nullptr) return snap;
+    std::lock_guard<std::mutex> guard(g_writer);
+    snap = g_snapshot.load(std::memory_order_acquire);
+    if (snap == nullptr) {
+        snap = new Snapshot{ScaleFromEnvironment(), SteadyClock::now().time_since_epoch().count(), 0.0};
+        g_snapshot.store(snap, std::memory_order_release);
     }
+    return snap;
 }
 
-double ScaledMsAt(const Snapshot& snap, SteadyClock::time_point now) {
-    std::chrono::duration<double, std::milli> real = now - SteadyClock::time_point(SteadyClock::duration(snap.realBase));
-    return snap.scaledBaseMs + real.count() * snap.scale;
+double ScaledMsAt(const Snapshot* snap, SteadyClock::time_point now) {
+    std::chrono::duration<double, std::milli> real = now - SteadyClock::time_point(SteadyClock::duration(snap->realBase));
+    return snap->scaledBaseMs + real.count() * snap->scale;
 }
 
 double ScaledNowMs() { return ScaledMsAt(Read(), SteadyClock::now()); }
@@ -100,20 +86,16 @@ void GetSystemTime(LPSYSTEMTIME time) { CalendarTime(time, false); }
 
 namespace platform {
 
-double TimeScale() { return Read().scale; }
+double TimeScale() { return Read()->scale; }
 
 void SetTimeScale(double k) {
     if (!(k > 0.0)) return;
-    ScaleState& s = State();
-    std::lock_guard<std::mutex> guard(s.writer);
+    const Snapshot* current = Read();
+    std::lock_guard<std::mutex> guard(g_writer);
+    current = g_snapshot.load(std::memory_order_acquire);
     auto now = SteadyClock::now();
-    double scaledNow = ScaledMsAt(Read(), now);
-    s.sequence.fetch_add(1, std::memory_order_acq_rel);
-    std::atomic_thread_fence(std::memory_order_release);
-    s.scaledBaseMs.store(scaledNow, std::memory_order_relaxed);
-    s.realBase.store(now.time_since_epoch().count(), std::memory_order_relaxed);
-    s.scale.store(k, std::memory_order_relaxed);
-    s.sequence.fetch_add(1, std::memory_order_release);
+    auto* next = new Snapshot{k, now.time_since_epoch().count(), ScaledMsAt(current, now)};
+    g_snapshot.store(next, std::memory_order_release);
 }
 
 std::chrono::nanoseconds ScaledToReal(double milliseconds) {
