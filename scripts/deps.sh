@@ -8,6 +8,7 @@ build_packages=(
   libgtest-dev libgmock-dev
   libasound2-dev
   espeak-ng sox
+  clang libclang-rt-14-dev
 )
 bench_packages=(libbenchmark-dev libspandsp-dev sox)
 

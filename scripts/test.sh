@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite, the
-# suite again under the address and undefined-behaviour sanitizers, and the
-# concurrency tests under the thread sanitizer.
+# suite again under the address and undefined-behaviour sanitizers, a short
+# fuzzing run of every file loader, and the concurrency tests under the
+# thread sanitizer.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build || exit 1
 
-
 status=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 
 run_preset() {
   local preset=$1 jobs
@@ -29,9 +31,20 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
-run_preset debug || status=1
-run_preset asan || status=1
-norandom bash -c "$(declare -f run_preset); run_preset tsan" || status=1
+run_preset debug 2>&1 | tee -a "$log"; [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+run_preset asan 2>&1 | tee -a "$log"; [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 
-if [ $status -eq 0 ]; then echo "=== all test runs passed"; else echo "=== some test runs FAILED"; fi
+if [ -x tests/fuzz/run.sh ]; then
+  echo "=== fuzz: every file loader, 10 s each"
+  tests/fuzz/run.sh 10 || status=1
+fi
+
+norandom bash -c "$(declare -f run_preset); run_preset tsan" 2>&1 | tee -a "$log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+
+# One line over all three runs, in the form every CI reader understands.
+read -r passed failed < <(awk '/tests passed, [0-9]+ tests? failed out of/ {
+    total += $NF; bad += $4 } END { print total - bad, bad + 0 }' "$log")
+if [ $status -ne 0 ] && [ "${failed:-0}" -eq 0 ]; then failed=1; fi
+echo "${passed:-0} passed, ${failed:-0} failed"
 exit $status
