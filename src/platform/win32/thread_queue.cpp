@@ -71,14 +71,14 @@ void ArmTimerFd(int fd, std::optional<ThreadQueue::Clock::time_point> due) {
     uint64_t expirations;
     while (read(fd, &expirations, sizeof expirations) > 0) {
     }
-    itimerspec spec{};
+    itimerspec setting{};
     if (due) {
         auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(due->time_since_epoch()).count();
         if (ns <= 0) ns = 1;  // zero would disarm
-        spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
-        spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
+        setting.it_value.tv_sec = static_cast<time_t>(ns / 1000000000);
+        setting.it_value.tv_nsec = static_cast<long>(ns % 1000000000);
     }
-    timerfd_settime(fd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(fd, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
 }  // namespace
