@@ -133,7 +133,7 @@ TEST_F(Timer, DestroyedTimerTicksNoMore) {
 // main thread handles its ticks. Once a stop returns, no callback of the
 // stopped run may come, and a restarted timer runs normally.
 TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
-    TestWindow window(50.0);
+    TestWindow window;
     CountingCallback callback;
     VM_CTimer timer(&callback);
     window.Observe(&timer);

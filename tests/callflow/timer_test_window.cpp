@@ -24,8 +24,8 @@ void RegisterOnce(WNDPROC proc) {
 
 }  // namespace
 
-TestWindow::TestWindow(double scale) : m_previousScale(platform::TimeScale()) {
-    platform::SetTimeScale(scale);
+TestWindow::TestWindow() {
+    if (platform::TimeScale() != kTimeScale) platform::SetTimeScale(kTimeScale);
     RegisterOnce(&TestWindow::Proc);
     m_hwnd = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -35,7 +35,6 @@ TestWindow::~TestWindow() {
     // The observers may be gone already; the window's last messages go nowhere.
     SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, 0);
     DestroyWindow(m_hwnd);
-    platform::SetTimeScale(m_previousScale);
 }
 
 LRESULT TestWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
