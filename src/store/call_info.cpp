@@ -135,6 +135,12 @@ const char* VM_CCallInfo::VM_GetRecordedText() {
     return VM_GetWaveFile() != nullptr ? "Yes" : "No";
 }
 
+const char* VM_CCallInfo::VM_PeekRecordedText() const {
+    if (VM_GetFlags() & kFlagBlocked) return "Blocked";
+    std::optional<std::string> path = VM_GetAttrText(kAttrWaveFile);
+    return path && FileExists(path->c_str()) ? "Yes" : "No";
+}
+
 std::string VM_FormatRecordingSize(unsigned long long size) {
     if (size > 0xFFFFFFFFull) return "Huge";
     double k = static_cast<double>(size) / 1024.0;

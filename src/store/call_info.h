@@ -55,6 +55,8 @@ public:
     const char* VM_GetDisplayTime();
     // "Blocked" for a blocked caller, else "Yes" or "No" for the recording.
     const char* VM_GetRecordedText();
+    // The same text, leaving attribute 7 as it is.
+    const char* VM_PeekRecordedText() const;
 
     bool VM_IsRead() const { return (VM_GetFlags() & kFlagRead) != 0; }
 

@@ -1,6 +1,7 @@
 #include "store/list.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "diag/trace.h"

@@ -71,6 +71,9 @@ public:
     void VM_Sort(int column, int order, VM_ISortCbk* sortCallback);
 
     const char* VM_GetFile() const { return m_szFile ? m_szFile->c_str() : nullptr; }
+    const VM_CItem* VM_GetPrototype() const { return m_prototype; }
+    // A file-backed list that forgot its damaged file cannot keep records.
+    bool VM_CanSave() const { return (m_dwFlags & kFileBacked) && m_szFile; }
     bool VM_HasChanged() const { return (m_dwFlags & kChanged) != 0; }
     // Set when the file could not be read whole.
     bool VM_IsDamaged() const { return m_bDamaged; }

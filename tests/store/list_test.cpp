@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 
@@ -269,6 +270,24 @@ TEST(ListSort, IsStableInBothOrders) {
     EXPECT_EQ(numbers(), "246813579");
     list.VM_Sort(2, kSortDescending, &key);
     EXPECT_EQ(numbers(), "135792468");
+}
+
+TEST(ListSort, KeepsTheOrderOfEqualKeysInALongList) {
+    // Long enough that an unstable sort would reorder equal keys.
+    const char* keys[] = {"b", "A", "c", "a", "B"};
+    AttrKey key;
+    for (int order : {kSortAscending, kSortDescending}) {
+        VM_CItem proto(4);
+        VM_CList list(&proto, nullptr, 0);
+        for (int i = 0; i < 300; ++i) list.VM_Append(MakeItem(keys[(i * 7) % 5]));
+        list.VM_Sort(2, order, &key);
+        for (int i = 1; i < list.VM_GetCount(); ++i) {
+            std::string prev = list.VM_GetAt(i - 1)->VM_GetAttr(2), cur = list.VM_GetAt(i)->VM_GetAttr(2);
+            if (std::tolower(prev[0]) != std::tolower(cur[0])) continue;
+            // Equal keys: still in appending order (the identifier tells it).
+            EXPECT_LT(list.VM_GetAt(i - 1)->m_id, list.VM_GetAt(i)->m_id) << "order " << order << " at " << i;
+        }
+    }
 }
 
 TEST(ListSort, RecordsWithoutAKeyComeFirstAscendingAndLastDescending) {
