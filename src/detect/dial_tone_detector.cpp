@@ -1,7 +1,5 @@
 #include "detect/dial_tone_detector.h"
 
-#include <algorithm>
-
 #include "detect/saturating.h"
 #include "diag/trace.h"
 
@@ -99,19 +97,6 @@ void VM_CDialToneDetector::VM_DetectSamples(const double* samples, int n) {
 
 void VM_CDialToneDetector::VM_DetectSamples(VM_CDialToneDetector* a, VM_CDialToneDetector* b,
                                             const double* samples, int n) {
-    if (a == nullptr) std::swap(a, b);
-    if (a == nullptr || samples == nullptr) return;
-    while (n > 0) {
-        int len = std::min(n, a->SamplesToBlockEnd());
-        if (b != nullptr) {
-            len = std::min(len, b->SamplesToBlockEnd());
-            detect::ToneFilterBank::StepSamples(a->m_filters, b->m_filters, samples, len);
-            if ((b->m_nCounter += len) == b->m_nBlock) b->VM_EndBlock();
-        } else {
-            detect::ToneFilterBank::StepSamples(a->m_filters, samples, len);
-        }
-        if ((a->m_nCounter += len) == a->m_nBlock) a->VM_EndBlock();
-        samples += len;
-        n -= len;
-    }
+    if (samples == nullptr) return;
+    VM_DetectFrom(a, b, n, [&samples] { return *samples++; });
 }

@@ -29,6 +29,11 @@ public:
     static void VM_DetectSamples(VM_CDialToneDetector* a, VM_CDialToneDetector* b,
                                  const double* samples, int n);
 
+    // Feeds n samples taken one by one from next() to two tone detectors
+    // (either may be null); next() is called exactly n times, in order.
+    template <class Next>
+    static void VM_DetectFrom(VM_CDialToneDetector* a, VM_CDialToneDetector* b, int n, Next&& next);
+
     int32_t BlockLength() const { return m_nBlock; }
     int32_t LastTone() const { return m_nLastTone; }
     double Magnitude(int filter) const { return m_filters.Magnitude(filter); }
@@ -63,3 +68,28 @@ protected:
 private:
     void DetectRun(const double* samples, int n);
 };
+
+template <class Next>
+void VM_CDialToneDetector::VM_DetectFrom(VM_CDialToneDetector* a, VM_CDialToneDetector* b, int n,
+                                         Next&& next) {
+    if (a == nullptr) {
+        a = b;
+        b = nullptr;
+    }
+    if (a == nullptr) {
+        for (int i = 0; i < n; ++i) next();
+        return;
+    }
+    while (n > 0) {
+        int len = n < a->SamplesToBlockEnd() ? n : a->SamplesToBlockEnd();
+        if (b != nullptr) {
+            if (b->SamplesToBlockEnd() < len) len = b->SamplesToBlockEnd();
+            detect::ToneFilterBank::StepFrom(a->m_filters, b->m_filters, len, next);
+            if ((b->m_nCounter += len) == b->m_nBlock) b->VM_EndBlock();
+        } else {
+            detect::ToneFilterBank::StepFrom(a->m_filters, len, next);
+        }
+        if ((a->m_nCounter += len) == a->m_nBlock) a->VM_EndBlock();
+        n -= len;
+    }
+}

@@ -46,8 +46,52 @@ public:
     static void StepSamples(ToneFilterBank& a, const double* x, int n);
     static void StepSamples(ToneFilterBank& a, ToneFilterBank& b, const double* x, int n);
 
+    // The same, with each sample taken from next() as the loop goes, so that
+    // whoever produces the samples (a filter with its own chain of
+    // dependencies) works in the same loop and the two chains overlap.
+    template <class Next>
+    static void StepFrom(ToneFilterBank& a, int n, Next&& next) {
+        Lanes la(a);
+        for (int i = 0; i < n; ++i) la.Step(next());
+        la.StoreTo(a);
+    }
+    template <class Next>
+    static void StepFrom(ToneFilterBank& a, ToneFilterBank& b, int n, Next&& next) {
+        Lanes la(a);
+        Lanes lb(b);
+        for (int i = 0; i < n; ++i) {
+            double x = next();
+            la.Step(x);
+            lb.Step(x);
+        }
+        la.StoreTo(a);
+        lb.StoreTo(b);
+    }
+
 private:
-    struct Lanes;
+    // Local copy of a bank's state for the length of one run of samples.
+    struct Lanes {
+        alignas(32) double c[kLanes];
+        alignas(32) double s1[kLanes];
+        alignas(32) double s2[kLanes];
+
+        explicit Lanes(const ToneFilterBank& bank) {
+            std::memcpy(c, bank.m_coef, sizeof c);
+            std::memcpy(s1, bank.m_s1, sizeof s1);
+            std::memcpy(s2, bank.m_s2, sizeof s2);
+        }
+        void StoreTo(ToneFilterBank& bank) const {
+            std::memcpy(bank.m_s1, s1, sizeof s1);
+            std::memcpy(bank.m_s2, s2, sizeof s2);
+        }
+        void Step(double x) {
+            for (int j = 0; j < kLanes; ++j) {
+                double s0 = c[j] * s1[j] - s2[j] + x;
+                s2[j] = s1[j];
+                s1[j] = s0;
+            }
+        }
+    };
 
     alignas(32) double m_coef[kLanes] = {};
     alignas(32) double m_s1[kLanes] = {};
