@@ -1,0 +1,52 @@
+#include "store/call_filing.h"
+
+#include <memory>
+
+#include "diag/trace.h"
+#include "store/app_config.h"
+#include "store/entry_transfer.h"
+#include "store/folder_commands.h"
+
+int VM_GetDestinationFolder(const VM_CAppCfg& cfg, const VM_CCallInfo& record) {
+    return (record.VM_GetFlags() & VM_CCallInfo::kFlagBulkCall) ? cfg.m_idBulkCall : cfg.m_idInbox;
+}
+
+VM_CCallInfo* VM_HandOverCallRecord(VM_CCallInfo*& record) {
+    if (record == nullptr) return nullptr;
+    auto* copy = static_cast<VM_CCallInfo*>(record->VM_Clone());
+    if (copy == nullptr) {
+        VM_TRACE(g_bTraceTapi, "VM_HandOverCallRecord: the record cannot be copied, handing over the original");
+        VM_CCallInfo* original = record;
+        record = nullptr;
+        return original;
+    }
+    record->VM_Delete();
+    record = nullptr;
+    return copy;
+}
+
+bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown) {
+    if (record == nullptr) return false;
+    VM_CCallInfo prototype;
+    std::unique_ptr<VM_CList> opened;
+    VM_CList* list = shown;
+    if (shown == nullptr || shown->m_id != folderId) {
+        opened = VM_OpenFolderList(cfg, VM_ETreeKind::kMessages, &prototype, folderId);
+        list = opened.get();
+        if (list == nullptr || !list->VM_CanSave() || !list->VM_Append(record) || !list->VM_Save()) {
+            if (list != nullptr) list->VM_Remove(record, false);
+            return false;
+        }
+        return true;
+    }
+    if (!list->VM_Append(record)) return false;
+    if (list->VM_CanSave() && list->VM_Save()) return true;
+    list->VM_Remove(record, false);
+    return false;
+}
+
+void VM_MarkMessageOpened(VM_CList& list, VM_CCallInfo& record, VM_CTree& tree) {
+    record.VM_AddFlags(VM_CCallInfo::kFlagRead);
+    if (list.VM_CanSave()) list.VM_Save();
+    VM_SetFolderState(tree, list.m_id, VM_GetFolderState(list));
+}
