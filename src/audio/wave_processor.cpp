@@ -61,6 +61,23 @@ void StoreLe16(BYTE* p, SHORT value) {
     p[1] = static_cast<BYTE>(u >> 8);
 }
 
+template <BYTE (*Encode)(SHORT)>
+void EncodeLoop(const BYTE* source, LONG samples, BYTE* target) {
+    for (LONG i = 0; i < samples; ++i) target[i] = Encode(LoadLe16(source + 2 * i));
+}
+
+// The whole-file conversion runs through here; the known encoders get a
+// loop of their own so that each sample is one table lookup, not a call.
+void Encode16To8(const BYTE* source, LONG samples, BYTE* target, VM_CWaveProcessor::Convert16To8Fn fn) {
+    if (fn == EncodeULaw) {
+        EncodeLoop<EncodeULaw>(source, samples, target);
+    } else if (fn == EncodeALaw) {
+        EncodeLoop<EncodeALaw>(source, samples, target);
+    } else {
+        for (LONG i = 0; i < samples; ++i) target[i] = fn(LoadLe16(source + 2 * i));
+    }
+}
+
 }  // namespace
 
 SampleFormat VM_GetSampleFormat(const WAVEFORMATEX* format) {
@@ -146,7 +163,7 @@ BOOL VM_CWaveProcessor::VM_ConvertBuffer(const BYTE* source, LONG sourceLength, 
     } else if (m_wBytesPerSample == 1 && m_wTargetBytesPerSample == 2 && m_pfn8To16 != nullptr) {
         for (LONG i = 0; i < samples; ++i) StoreLe16(target + 2 * i, m_pfn8To16(source[i]));
     } else if (m_wBytesPerSample == 2 && m_wTargetBytesPerSample == 1 && m_pfn16To8 != nullptr) {
-        for (LONG i = 0; i < samples; ++i) target[i] = m_pfn16To8(LoadLe16(source + 2 * i));
+        Encode16To8(source, samples, target, m_pfn16To8);
     } else {
         return FALSE;
     }

@@ -113,12 +113,10 @@ TEST_F(CallLifecycle, EachReplyGoesToTheCallThatAskedEvenWithTwoCalls) {
 }
 
 TEST_F(CallLifecycle, ReplyToADeallocatedCallReachesNobody) {
-    UseLines({simline::LineConfig{}});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line);
+    ASSERT_EQ(owner.calls.size(), 1u);
     ASSERT_TRUE(owner.calls[0]->VM_Drop());
     owner.calls.clear();  // gone before its reply arrives
     EXPECT_TRUE(remote->Released());
@@ -128,12 +126,10 @@ TEST_F(CallLifecycle, ReplyToADeallocatedCallReachesNobody) {
 }
 
 TEST_F(CallLifecycle, SecondDropBeforeTheReplyAndDropOfAnIdleCallIssueNoLineDrop) {
-    UseLines({simline::LineConfig{}});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line);
+    ASSERT_EQ(owner.calls.size(), 1u);
     VM_CCall* call = owner.calls[0].get();
     EXPECT_TRUE(call->VM_Drop());
     EXPECT_TRUE(call->VM_Drop());
@@ -147,13 +143,10 @@ TEST_F(CallLifecycle, SecondDropBeforeTheReplyAndDropOfAnIdleCallIssueNoLineDrop
 TEST_F(CallLifecycle, IdleCallTheOwnerNeverTookIsDeallocatedOnce) {
     simline::LineConfig config;
     config.idleAfterRemoteHangUp = true;
-    UseLines({config});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
     owner.createCalls = false;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.newCalls == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line, {config});
     ASSERT_TRUE(remote->HangUp());
     ASSERT_TRUE(PumpUntil([&] { return remote->Released(); }));
     linetest::PumpPending();
@@ -176,12 +169,9 @@ TEST_F(CallLifecycle, OfferingOfOutboundOriginCreatesNoCall) {
 TEST_F(CallLifecycle, AcceptToAlertLineRingsOnlyAfterAccept) {
     simline::LineConfig config;
     config.addrCapFlags = LINEADDRCAPFLAGS_ACCEPTTOALERT;
-    UseLines({config});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line, {config});
     VM_CAddrCaps caps(0, 0, line->VM_GetAPIVersion());
     ASSERT_EQ(caps.VM_Query(), 0);
     EXPECT_TRUE(caps.VM_GetCaps()->dwAddrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT);

@@ -167,6 +167,19 @@ protected:
         return line;
     }
 
+    // The session on lines of the given configurations, line 0 opened for
+    // the owner, and one inbound call offered to it.
+    std::shared_ptr<simline::SimCall> StartCall(RecordingOwner* owner, std::unique_ptr<VM_CLine>* line,
+                                                std::vector<simline::LineConfig> lines = {{}},
+                                                const simline::CallerId& caller = {}) {
+        UseLines(std::move(lines));
+        EXPECT_TRUE(VM_CTapi::VM_Initialize());
+        *line = OpenLine(owner);
+        auto remote = Service().OfferCall(0, caller);
+        EXPECT_TRUE(PumpUntil([owner] { return owner->newCalls == 1; }));
+        return remote;
+    }
+
 private:
     std::unique_ptr<simline::SimLineService> m_service;
 };

@@ -260,13 +260,10 @@ TEST_F(TapiTraceLifecycle, IdleCallNobodyTookIsDeallocatedByTheLineOnce) {
     TapiTraceOn on;
     simline::LineConfig config;
     config.idleAfterRemoteHangUp = true;
-    UseLines({config});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
     owner.createCalls = false;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.newCalls == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line, {config});
     ASSERT_TRUE(remote->HangUp());
     ASSERT_TRUE(PumpUntil([&] { return remote->Released(); }));
     linetest::PumpPending();

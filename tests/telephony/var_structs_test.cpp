@@ -178,12 +178,10 @@ TEST_F(LineStructs, WaveDevicesOfTheCallAndOfTheLine) {
 }
 
 TEST_F(LineStructs, WithoutAnAudioLayerTheCallHasNoWaveDevice) {
-    UseLines({simline::LineConfig{}});
-    ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
-    auto remote = Service().OfferCall(0, simline::CallerId{});
-    ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
+    std::unique_ptr<VM_CLine> line;
+    auto remote = StartCall(&owner, &line);
+    ASSERT_EQ(owner.calls.size(), 1u);
     VM_CDeviceID in;
     EXPECT_LT(in.VM_GetCallDeviceID("wave/in", owner.calls[0]->VM_GetHandle()), 0);
     EXPECT_EQ(in.VM_GetID(), 0u);

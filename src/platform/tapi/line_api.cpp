@@ -219,14 +219,14 @@ LRESULT EventWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND CreateEventWindow() {
-    static bool registered = false;
-    if (!registered) {
+    // Registered once per process, whichever thread opens the first session.
+    static const bool registered = [] {
         WNDCLASSA wc{};
         wc.lpfnWndProc = EventWindowProc;
         wc.lpszClassName = kWindowClass;
-        registered = RegisterClassA(&wc) != 0;
-        if (!registered) return nullptr;
-    }
+        return RegisterClassA(&wc) != 0;
+    }();
+    if (!registered) return nullptr;
     // The thread's queue must exist before the first event is posted to it.
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
@@ -236,7 +236,9 @@ HWND CreateEventWindow() {
 
 bool ValidDevice(DWORD deviceId) { return deviceId < Api().NumDevices(); }
 
+// Handles outlive a service that was removed; they then name nothing.
 const CallHandle* FindCall(HCALL hCall) {
+    if (Api().provider == nullptr) return nullptr;
     auto it = Api().calls.find(hCall);
     return it == Api().calls.end() ? nullptr : &it->second;
 }
@@ -374,6 +376,7 @@ LONG lineSetStatusMessages(HLINE hLine, DWORD dwLineStates, DWORD dwAddressState
     Lock lock(ServiceLock());
     auto it = Api().lines.find(hLine);
     if (it == Api().lines.end()) return LINEERR_INVALLINEHANDLE;
+    if (Api().provider == nullptr) return LINEERR_NODRIVER;
     DWORD supported = Api().provider->GetLimits(it->second.device).lineStates;
     if ((dwLineStates & ~supported) != 0) return LINEERR_INVALLINESTATE;
     // The simulated addresses report no address states.
@@ -465,6 +468,7 @@ LONG lineGetID(HLINE hLine, DWORD, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDe
         return LINEERR_INVALCALLSELECT;
     }
     if (lpDeviceID == nullptr || lpszDeviceClass == nullptr) return LINEERR_INVALPOINTER;
+    if (Api().provider == nullptr) return LINEERR_NODRIVER;
     bool waveIn = strcasecmp(lpszDeviceClass, "wave/in") == 0;
     if (!waveIn && strcasecmp(lpszDeviceClass, "wave/out") != 0) return LINEERR_INVALDEVICECLASS;
     DWORD id = 0;
@@ -507,7 +511,7 @@ LONG lineDeallocateCall(HCALL hCall) {
 LONG lineSetCallPrivilege(HCALL hCall, DWORD dwCallPrivilege) {
     Lock lock(ServiceLock());
     auto it = Api().calls.find(hCall);
-    if (it == Api().calls.end()) return LINEERR_INVALCALLHANDLE;
+    if (it == Api().calls.end() || Api().provider == nullptr) return LINEERR_INVALCALLHANDLE;
     if (dwCallPrivilege != LINECALLPRIVILEGE_OWNER && dwCallPrivilege != LINECALLPRIVILEGE_MONITOR)
         return LINEERR_INVALCALLPRIVILEGE;
     CallHandle& handle = it->second;
@@ -522,7 +526,7 @@ LONG lineSetCallPrivilege(HCALL hCall, DWORD dwCallPrivilege) {
 LONG lineMonitorDigits(HCALL hCall, DWORD dwDigitModes) {
     Lock lock(ServiceLock());
     auto it = Api().calls.find(hCall);
-    if (it == Api().calls.end()) return LINEERR_INVALCALLHANDLE;
+    if (it == Api().calls.end() || Api().provider == nullptr) return LINEERR_INVALCALLHANDLE;
     if (dwDigitModes != 0) {
         DWORD supported = Api().provider->GetLimits(DeviceOfLine(it->second.line)).monitorDigitModes;
         if ((dwDigitModes & ~supported) != 0) return LINEERR_INVALDIGITMODE;

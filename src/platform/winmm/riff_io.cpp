@@ -17,6 +17,9 @@ struct HMMIO__ {
     bool writable = false;
     LastOp last = LastOp::kNone;
     char* buffer = nullptr;
+    // The stream position, kept so that a seek to where the stream already
+    // is costs nothing (the C library would drop its buffer).
+    long pos = 0;
 };
 
 namespace {
@@ -27,13 +30,12 @@ void SwitchTo(HMMIO h, LastOp op) {
     h->last = op;
 }
 
-LONG Tell(HMMIO h) { return static_cast<LONG>(std::ftell(h->file)); }
+LONG Tell(HMMIO h) { return static_cast<LONG>(h->pos); }
 
 LONG FileSize(HMMIO h) {
-    const long here = std::ftell(h->file);
     std::fseek(h->file, 0, SEEK_END);
     const long size = std::ftell(h->file);
-    std::fseek(h->file, here, SEEK_SET);
+    std::fseek(h->file, h->pos, SEEK_SET);
     h->last = LastOp::kNone;
     return static_cast<LONG>(size);
 }
@@ -104,8 +106,10 @@ LONG mmioRead(HMMIO h, HPSTR buffer, LONG count) {
     if (h == nullptr || buffer == nullptr || count < 0) return -1;
     SwitchTo(h, LastOp::kRead);
     const size_t n = std::fread(buffer, 1, static_cast<size_t>(count), h->file);
+    h->pos += static_cast<long>(n);
     if (n < static_cast<size_t>(count) && std::ferror(h->file)) {
         std::clearerr(h->file);
+        h->pos = std::ftell(h->file);
         return -1;
     }
     return static_cast<LONG>(n);
@@ -115,8 +119,10 @@ LONG mmioWrite(HMMIO h, const char* buffer, LONG count) {
     if (h == nullptr || buffer == nullptr || count < 0 || !h->writable) return -1;
     SwitchTo(h, LastOp::kWrite);
     const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), h->file);
+    h->pos += static_cast<long>(n);
     if (n < static_cast<size_t>(count)) {
         std::clearerr(h->file);
+        h->pos = std::ftell(h->file);
         return -1;
     }
     return static_cast<LONG>(n);
@@ -124,8 +130,10 @@ LONG mmioWrite(HMMIO h, const char* buffer, LONG count) {
 
 LONG mmioSeek(HMMIO h, LONG offset, int origin) {
     if (h == nullptr) return -1;
+    if ((origin == SEEK_SET && offset == h->pos) || (origin == SEEK_CUR && offset == 0)) return Tell(h);
     if (std::fseek(h->file, offset, origin) != 0) return -1;
     h->last = LastOp::kNone;
+    h->pos = std::ftell(h->file);
     return Tell(h);
 }
 
