@@ -365,3 +365,37 @@ TEST_F(RegistryConcurrency, WritersOnSeveralThreadsAllReachTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string RegSeed(const char* name) {
+    auto path = std::filesystem::path(__FILE__).parent_path() / "../fuzz/corpus/reg" / name;
+    return ReadFileBytes(path.string());
+}
+
+// The fuzzer's seeds must stay files the loader reads whole, and the
+// damaged one must stay damaged past its good lines.
+TEST(RegistryFuzzSeeds, SeedsReadAsIntended) {
+    regtext::Store store;
+    ASSERT_TRUE(regtext::Parse(RegSeed("modem_class.reg"), store));
+    EXPECT_NE(nullptr, store.roots[regtext::kCurrentUser].FindSubkey("Software"));
+
+    regtext::Store edited;
+    ASSERT_TRUE(regtext::Parse(RegSeed("hand_edited.reg"), edited));
+    regtext::Key* mixed = edited.roots[regtext::kCurrentUser].FindSubkey("Software")->FindSubkey("Mixed");
+    ASSERT_NE(nullptr, mixed);
+    EXPECT_EQ(std::string("C:\\Program Files\\x \"quoted\"") + '\0', mixed->FindValue("Path")->data);
+    EXPECT_EQ(27u, mixed->FindValue("Blob")->data.size());
+    EXPECT_EQ(REG_MULTI_SZ, mixed->FindValue("Multi")->type);
+    EXPECT_EQ(nullptr, mixed->FindValue("Gone"));
+    EXPECT_NE(nullptr, edited.roots[regtext::kLocalMachine].FindValue("RootValue"));
+
+    regtext::Store damaged;
+    int badLine = 0;
+    EXPECT_FALSE(regtext::Parse(RegSeed("damaged.reg"), damaged, &badLine));
+    EXPECT_EQ(5, badLine);
+    EXPECT_NE(nullptr, damaged.roots[regtext::kCurrentUser].FindSubkey("Software")->FindSubkey("Broken")
+                           ->FindValue("Good"));
+}
+
+}  // namespace
