@@ -12,6 +12,7 @@
 
 class VM_CAppCfg;
 class VM_CCallInfo;
+class VM_CList;
 class VM_CTree;
 
 extern const char* const VM_ENTRY_INVALID_TEXT;
@@ -70,3 +71,9 @@ bool VM_StoreEntryForm(VM_CAddrEntry& entry, const VM_SAddrEntryForm& form, cons
 // A new entry with the call record's name and number; "block" makes it block
 // with the special tone and send the calls to "Bulk Call".
 VM_CAddrEntry* VM_NewEntryFromCall(const VM_CCallInfo& record, bool block);
+
+// Files a new entry in a folder: in the shown list when it is that folder's,
+// else in the folder's list file, which is saved. The list takes the entry;
+// false when it could not be filed (a damaged or unwritable list file), and
+// the entry then stays the caller's.
+bool VM_FileNewEntry(const VM_CAppCfg& cfg, VM_CList* shown, int32_t folderId, VM_CAddrEntry* entry);

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "address_book_fixture.h"
+#include "store/address_list_columns.h"
 #include "store/call_info.h"
+#include "store/list.h"
 
 using storetest::AddressBookFiles;
 using testsupport::FileExists;
@@ -175,6 +177,36 @@ TEST(AddrEntryForm, EntriesMadeFromACallRecord) {
     EXPECT_EQ(VM_CAddrEntry::kFlagNotify, added->VM_GetFlags());
     std::unique_ptr<VM_CAddrEntry> blocked(VM_NewEntryFromCall(record, true));
     EXPECT_EQ(VM_CAddrEntry::kFlagBlockTone | VM_CAddrEntry::kFlagBulkCall, blocked->VM_GetFlags());
+}
+
+TEST_F(AddrEntryFormFiles, NewEntriesAreFiledInTheShownListOrTheFolderFile) {
+    int32_t friends = AddFolder(0, "My Friends");
+    int32_t work = AddFolder(0, "Work");
+    VM_CAddrEntry prototype;
+    std::unique_ptr<VM_CList> shown(VM_OpenAddrList(*m_cfg, friends, &prototype));
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(VM_FileNewEntry(*m_cfg, shown.get(), friends, new VM_CAddrEntry()));
+    EXPECT_EQ(1, shown->VM_GetCount());
+
+    VM_CAddrEntry* entry = new VM_CAddrEntry();
+    entry->VM_SetAttr(VM_CAddrEntry::kAttrName, "Filed");
+    EXPECT_TRUE(VM_FileNewEntry(*m_cfg, shown.get(), work, entry));
+    std::unique_ptr<VM_CList> workList(VM_OpenAddrList(*m_cfg, work, &prototype));
+    ASSERT_EQ(1, workList->VM_GetCount());
+    EXPECT_STREQ("Filed", workList->VM_GetAt(0)->VM_GetAttr(VM_CAddrEntry::kAttrName));
+    EXPECT_EQ(work, workList->m_id);
+}
+
+TEST_F(AddrEntryFormFiles, ADamagedListFileIsNotWrittenOver) {
+    int32_t folder = AddFolder(0, "Friends");
+    AddEntry(folder, {"Ann", "555-0100"});
+    std::unique_ptr<char[]> file(m_cfg->VM_GetAddressListFileName(folder));
+    std::string bytes = ReadFileBytes(file.get());
+    bytes.resize(bytes.size() - 3);  // cut the last attribute short
+    WriteFileBytes(file.get(), bytes);
+    std::unique_ptr<VM_CAddrEntry> entry(new VM_CAddrEntry());
+    EXPECT_FALSE(VM_FileNewEntry(*m_cfg, nullptr, folder, entry.get()));
+    EXPECT_EQ(bytes, ReadFileBytes(file.get()));
 }
 
 }  // namespace
