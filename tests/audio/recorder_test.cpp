@@ -322,10 +322,10 @@ TEST_F(RecorderConcurrency, EmptyBuffersCreditTheTimeSinceTheLastData) {
     winmm::RemoveWaveInEndpoint(device);
     ASSERT_GE(msgs.size(), 7u);
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(msgs[i].message, WM_WAVE_SOUND) << i;
-    // Far fewer than the 100 buffers of 10 s; a late recorder thread only
-    // makes it fewer.
+    // Far fewer than the 100 buffers of 10 s. (A recorder thread that takes
+    // buffers late shifts the credits a little either way.)
     const size_t empties = msgs.size() - 6;
-    EXPECT_LE(empties, 15u);
+    EXPECT_LE(empties, 25u);
     EXPECT_GE(empties, 4u);
     EXPECT_EQ(msgs.back().message, WM_WAVE_DONE);
     EXPECT_EQ(file.size(), 5u * kBufferSamples);
