@@ -6,6 +6,7 @@
 #include "store/app_config.h"
 #include "store/list.h"
 #include "store/phone_number.h"
+#include "store/stored_file.h"
 #include "telephony/var_structs.h"
 
 namespace {
@@ -27,12 +28,24 @@ bool NumberMatches(const char* stored, const std::string& number, int special) {
 }  // namespace
 
 VM_CAddressBook::VM_CAddressBook(const VM_CAppCfg* cfg)
-    : VM_CTree(new VM_CTreeItem(), cfg != nullptr ? TreeFile(cfg).c_str() : nullptr), m_cfg(cfg) {}
+    : VM_CTree(new VM_CTreeItem(), nullptr), m_cfg(cfg), m_treeFile(TreeFile(cfg)) {
+    VM_LoadTree();
+}
 
 void VM_CAddressBook::VM_Reload() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (VM_GetFile() != nullptr) VM_Load();
+    VM_LoadTree();
     VM_ClearCache();
+}
+
+// A missing or unreadable file leaves the book empty.
+void VM_CAddressBook::VM_LoadTree() {
+    std::string bytes;
+    if (m_treeFile.empty() || VM_ReadStoredFile(m_treeFile.c_str(), bytes) != VM_FileState::kRead) {
+        VM_Clear();
+        return;
+    }
+    VM_LoadBytes(bytes);
 }
 
 void VM_CAddressBook::VM_ClearCache() {

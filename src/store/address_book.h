@@ -22,10 +22,12 @@ public:
     static constexpr int kModeSkipExcluded = 0x2;
 
     // Loads the address tree ("QvTA.Cfg"); without a configuration the book
-    // is empty and finds nothing.
+    // is empty and finds nothing. The book only reads the tree file: the
+    // main window's tree view owns it.
     explicit VM_CAddressBook(const VM_CAppCfg* cfg);
 
-    // Loads the tree file again and forgets the last search.
+    // Loads the tree file again (also after it could not be read before)
+    // and forgets the last search.
     void VM_Reload();
     // True when an entry matches; flags (when given) receives its flags.
     bool VM_LookupFlags(const char* number, DWORD* flags);
@@ -57,8 +59,10 @@ private:
     bool VM_CacheHolds(const std::string& number, int special, int mode) const;
     void VM_Search(const std::string& number, int special, int mode);
     void VM_ClearCache();
+    void VM_LoadTree();
 
     const VM_CAppCfg* m_cfg;
+    std::string m_treeFile;
     mutable std::mutex m_lock;
     std::optional<std::string> m_lastNumber;
     int m_lastMode = 0;

@@ -127,6 +127,24 @@ TEST_F(AddressBook, ExcludedEntryIsSkippedOnlyWhenAskedFor) {
     EXPECT_EQ(other, book.VM_LookupFolder("555-0100", VM_CAddressBook::kModeSkipExcluded));
 }
 
+TEST_F(AddressBook, ReadsTheTreeFileWithoutEverWritingItAndRecoversFromDamage) {
+    int32_t folder = AddFolder(0, "Friends");
+    AddEntry(folder, {"Ann", "555-0100"});
+    const std::string good = testsupport::ReadFileBytes(m_treeFile);
+    WriteFileBytes(m_treeFile, good.substr(0, good.size() - 5));
+    {
+        VM_CAddressBook book(m_cfg.get());
+        EXPECT_FALSE(book.VM_LookupName("555-0100"));
+        WriteFileBytes(m_treeFile, good);
+        book.VM_Reload();
+        EXPECT_EQ("Ann", book.VM_LookupName("555-0100").value_or("-"));
+        WriteFileBytes(m_treeFile, "damaged");
+        book.VM_Reload();
+        EXPECT_FALSE(book.VM_LookupName("555-0100"));
+    }
+    EXPECT_EQ("damaged", testsupport::ReadFileBytes(m_treeFile));
+}
+
 TEST_F(AddressBook, WithoutConfigurationNothingMatches) {
     VM_CAddressBook book(nullptr);
     book.VM_Reload();
