@@ -142,15 +142,20 @@ TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
     std::atomic<bool> stopped{false};
     callback.action = [&](VM_CTimer*) {
         if (stopped) ++lateCalls;
+        // A slow callback widens the window in which a stop must wait for it.
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     };
     std::thread worker([&] {
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 200; ++i) {
+            const int before = callback.calls;
             stopped = false;
             EXPECT_TRUE(timer.VM_Start(10, window.hwnd(), 30));
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            // Every other run waits for a tick, so stops meet ticks in flight.
+            for (int wait = 0; i % 2 == 1 && callback.calls == before && wait < 20000; ++wait) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
             EXPECT_TRUE(timer.VM_Stop());
             stopped = true;
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         workerDone = true;
     });
@@ -159,5 +164,5 @@ TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
     window.PumpFor(200);
     EXPECT_EQ(lateCalls, 0);
     EXPECT_FALSE(timer.VM_IsRunning());
-    EXPECT_GT(callback.calls, 0) << "no tick came through at all";
+    EXPECT_GE(callback.calls, 100) << "runs that waited for a tick saw none";
 }
