@@ -27,6 +27,17 @@ std::string ExecutableFolder() {
     return result;
 }
 
+// Tried rather than asked: access() says yes to the superuser even on a folder
+// a read-only mount or a pseudo file system will refuse.
+bool CanCreateFilesIn(const std::string& folder) {
+    std::string probe = folder + "/.vocerra-probe-XXXXXX";
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
 std::string UserDataFolder() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     // The base directory rules ignore a relative value.
@@ -50,15 +61,17 @@ bool VM_MakeFolders(const std::string& folder) {
 }
 
 std::string VM_FindProgramFolder() {
-    const char* configured = std::getenv("VOCERRA_HOME");
-    if (configured != nullptr && configured[0] != '\0') {
-        std::string folder = WithoutTrailingSlashes(configured);
+    return VM_ChooseProgramFolder(std::getenv("VOCERRA_HOME"), ExecutableFolder());
+}
+
+std::string VM_ChooseProgramFolder(const char* configuredHome, const std::string& executableFolder) {
+    if (configuredHome != nullptr && configuredHome[0] != '\0') {
+        std::string folder = WithoutTrailingSlashes(configuredHome);
         VM_MakeFolders(folder);
         return folder;
     }
-    std::string folder = ExecutableFolder();
-    if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
+    if (!executableFolder.empty() && CanCreateFilesIn(executableFolder)) return executableFolder;
     std::string fallback = UserDataFolder();
     if (!fallback.empty() && VM_MakeFolders(fallback)) return fallback;
-    return folder;
+    return executableFolder;
 }

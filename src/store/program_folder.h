@@ -8,6 +8,8 @@
 // ~/.local/share/vocerra). The folder is created when missing. Empty when
 // none can be worked out.
 std::string VM_FindProgramFolder();
+// The same choice for a given $VOCERRA_HOME (null when unset) and executable folder.
+std::string VM_ChooseProgramFolder(const char* configuredHome, const std::string& executableFolder);
 
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool VM_MakeFolders(const std::string& folder);

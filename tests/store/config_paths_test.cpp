@@ -19,6 +19,29 @@ std::string Take(char* path) {
     return owned ? std::string(owned.get()) : std::string("<absent>");
 }
 
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        const char* previous = std::getenv(name);
+        m_bHad = previous != nullptr;
+        if (m_bHad) m_previous = previous;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_bHad) {
+            setenv(m_name, m_previous.c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+
+private:
+    const char* m_name;
+    bool m_bHad;
+    std::string m_previous;
+};
+
 }  // namespace
 
 TEST(ConfigPaths, NamesKeepTheirExactCaseAndNumbering) {
@@ -77,20 +100,21 @@ TEST(ConfigPaths, UnwritableProgramFolderKeepsSettingsInMemory) {
 
 TEST(ConfigPaths, ProgramFolderComesFromTheEnvironmentAndIsCreated) {
     TempDir dir;
-    std::string home = dir.path() + "/a/b/";
-    const char* previous = std::getenv("VOCERRA_HOME");
-    std::string saved = previous ? previous : "";
-    setenv("VOCERRA_HOME", home.c_str(), 1);
-    std::string found = VM_FindProgramFolder();
+    ScopedEnv home("VOCERRA_HOME", dir.path() + "/a/b/");
+    EXPECT_EQ(VM_FindProgramFolder(), dir.path() + "/a/b");
     {
         VM_CAppCfg cfg;
         EXPECT_STREQ(cfg.m_szHome, (dir.path() + "/a/b").c_str());
     }
-    if (previous) {
-        setenv("VOCERRA_HOME", saved.c_str(), 1);
-    } else {
-        unsetenv("VOCERRA_HOME");
-    }
-    EXPECT_EQ(found, dir.path() + "/a/b");
     EXPECT_TRUE(FileExists(dir.path() + "/a/b/Config/Vocerra.Cfg"));
+}
+
+TEST(ConfigPaths, UnwritableExecutableFolderFallsBackToTheUserDataFolder) {
+    TempDir dir;
+    ScopedEnv data("XDG_DATA_HOME", dir.path() + "/data/");
+    std::string fallback = VM_ChooseProgramFolder(nullptr, "/proc/self");
+    std::string writable = VM_ChooseProgramFolder("", dir.path());
+    EXPECT_EQ(fallback, dir.path() + "/data/vocerra");
+    EXPECT_TRUE(FileExists(fallback));
+    EXPECT_EQ(writable, dir.path());
 }
