@@ -47,20 +47,21 @@ public:
     void reset() override { m_envelope = kTiny; }
     void process(int16_t* samples, int count) override;
 
-    // One sample's gain (linear) from its level; advances the envelope.
+    // One sample's gain (linear) from its value on the scale of 1.0 = full
+    // scale; advances the envelope.
     double gainFor(double in) {
-        double key = std::log(std::fabs(in) + kTiny) * kDbPerNeper;
-        double over = key - m_threshold + kTiny;
-        run(over, m_envelope);
-        double e = m_envelope - kTiny;
-        double gainDb = e > 0.0 ? e * m_slopeAboveMinusOne : e * m_slopeBelowMinusOne;
-        return std::exp((gainDb + m_makeUpGain) * kNepersPerDb);
+        return std::exp(gainExponent(std::log(std::fabs(in) + kTiny) * kDbPerNeper));
     }
     // The full per-sample algorithm on one 16-bit sample.
-    int16_t processSample(int16_t v) {
-        double in = v >= 0 ? v / 32767.0 : v / 32768.0;
-        return toSample(in * gainFor(in));
-    }
+    int16_t processSample(int16_t v) { return toSample(toUnit(v) * std::exp(gainExponent(keyOf(v)))); }
+
+    // A 16-bit sample on the scale of 1.0 = full scale, which is 32767 above
+    // zero and 32768 below.
+    static double toUnit(int16_t v) { return v >= 0 ? v / 32767.0 : v / 32768.0; }
+    // ln(|in| + 1e-25) in dB for a 16-bit sample: the same expression as
+    // gainFor's, computed once per value and looked up.
+    static double keyOf(int16_t v) { return keyTable()[v + 32768]; }
+
     // Full scale is 32767 above zero and 32768 below, truncated toward zero.
     static int16_t toSample(double out) {
         if (out >= 1.0) return 32767;
@@ -77,6 +78,18 @@ public:
     static constexpr double kNepersPerDb = 0.11512925464970228;   // ln 10 / 20
 
 private:
+    // The natural exponent of the gain for a level key (dBFS): follows the
+    // envelope, then applies the slope on its side of the threshold and the
+    // make-up gain.
+    double gainExponent(double key) {
+        double over = key - m_threshold + kTiny;
+        run(over, m_envelope);
+        double e = m_envelope - kTiny;
+        double gainDb = e > 0.0 ? e * m_slopeAboveMinusOne : e * m_slopeBelowMinusOne;
+        return (gainDb + m_makeUpGain) * kNepersPerDb;
+    }
+    static const double* keyTable();
+
     double m_envelope = kTiny;
     double m_threshold;
     double m_makeUpGain;

@@ -44,11 +44,10 @@ Plan Choose(const LevelMeter& level, DWORD flags) {
 
 void CompressRun(qvdsp::Compressor& compressor, int16_t* samples, int n, int64_t& count,
                  int32_t& peak) {
+    compressor.process(samples, n);
     for (int i = 0; i < n; ++i) {
-        int16_t out = compressor.processSample(samples[i]);
-        samples[i] = out;
         if (++count > kSkippedSamples) {
-            int32_t m = std::abs(static_cast<int32_t>(out));
+            int32_t m = std::abs(static_cast<int32_t>(samples[i]));
             peak = m > peak ? m : peak;
         }
     }
@@ -77,10 +76,22 @@ public:
 
     int Decode(LONG byteCount) {
         int n = static_cast<int>(byteCount / m_processor.VM_GetBytesPerSample());
+        if (m_processor.VM_GetBytesPerSample() == 2) {
+            for (int i = 0; i < n; ++i)
+                m_samples[i] = static_cast<int16_t>(static_cast<uint16_t>(m_bytes[2 * i] | m_bytes[2 * i + 1] << 8));
+            return n;
+        }
         for (int i = 0; i < n; ++i) m_samples[i] = m_processor.VM_GetSample(m_bytes, i);
         return n;
     }
     void Encode(int n) {
+        if (m_processor.VM_GetBytesPerSample() == 2) {
+            for (int i = 0; i < n; ++i) {
+                m_bytes[2 * i] = static_cast<BYTE>(static_cast<uint16_t>(m_samples[i]) & 0xFF);
+                m_bytes[2 * i + 1] = static_cast<BYTE>(static_cast<uint16_t>(m_samples[i]) >> 8);
+            }
+            return;
+        }
         for (int i = 0; i < n; ++i) m_processor.VM_PutSample(m_bytes, i, m_samples[i]);
     }
 

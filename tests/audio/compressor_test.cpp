@@ -56,6 +56,52 @@ TEST(Compressor, AttackIsFastAndReleaseSlow) {
     EXPECT_EQ(c.envelope(), 1e-25);
 }
 
+// The per-sample algorithm written out plainly, step by step.
+int16_t PlainStep(double& envelope, int16_t v) {
+    const double attack = std::exp(-1000.0 / (5.0 * 8000.0));
+    const double release = std::exp(-1000.0 / (100.0 * 8000.0));
+    double in = v >= 0 ? v / 32767.0 : v / 32768.0;
+    double key = std::log(std::fabs(in) + 1e-25) * 8.685889638065037;
+    double over = key - -25.0 + 1e-25;
+    double coef = envelope < over ? attack : release;
+    envelope = over + coef * (envelope - over);
+    double e = envelope - 1e-25;
+    double gainDb = e > 0 ? e * (0.48 - 1) : e * (1.353846153846154 - 1);
+    double out = in * std::exp((gainDb + 13.0) * 0.11512925464970228);
+    if (out >= 1) return 32767;
+    if (out <= -1) return -32768;
+    if (out > 0) return static_cast<int16_t>(out * 32767);
+    if (out < 0) return static_cast<int16_t>(out * 32768);
+    return 0;
+}
+
+// The compressor looks levels up in a table and runs the exponentials of a
+// run of samples after their envelope steps; the samples must come out
+// exactly as the plain algorithm gives them.
+TEST(Compressor, FastPathEqualsThePlainAlgorithm) {
+    std::vector<int16_t> s(20000);
+    uint32_t x = 3;
+    for (size_t i = 0; i < s.size(); ++i) {
+        x = x * 1664525u + 1013904223u;
+        int scale = (i / 2000) % 4 == 0 ? 30 : ((i / 2000) % 4 == 1 ? 32768 : 3000);
+        s[i] = static_cast<int16_t>(static_cast<int32_t>(x >> 16) % scale - scale / 2);
+    }
+    s[5] = 32767;
+    s[6] = -32768;
+    std::vector<int16_t> expected(s);
+    double envelope = 1e-25;
+    for (int16_t& v : expected) v = PlainStep(envelope, v);
+    qvdsp::Compressor c;
+    c.process(s.data(), 700);
+    c.process(s.data() + 700, static_cast<int>(s.size()) - 700);
+    EXPECT_EQ(s, expected);
+    EXPECT_EQ(c.envelope(), envelope);
+    for (int v = -32768; v <= 32767; v += 7)
+        ASSERT_EQ(qvdsp::Compressor::keyOf(static_cast<int16_t>(v)),
+                  std::log(std::fabs(qvdsp::Compressor::toUnit(static_cast<int16_t>(v))) + 1e-25) *
+                      8.685889638065037);
+}
+
 TEST(Compressor, OutputConvertsAsymmetricallyAndTruncates) {
     EXPECT_EQ(qvdsp::Compressor::toSample(1.0), 32767);
     EXPECT_EQ(qvdsp::Compressor::toSample(7.5), 32767);
