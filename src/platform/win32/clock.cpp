@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,8 @@ struct Snapshot {
 // new snapshot; old ones are kept, since a reader may still hold one.
 std::atomic<const Snapshot*> g_snapshot{nullptr};
 std::mutex g_writer;
+// Replaced snapshots, kept reachable; under g_writer.
+std::vector<std::unique_ptr<const Snapshot>>* g_retired = new std::vector<std::unique_ptr<const Snapshot>>;
 
 double ScaleFromEnvironment() {
     const char* text = std::getenv("VOCERRA_TIME_SCALE");
@@ -96,6 +100,7 @@ void SetTimeScale(double k) {
     auto now = SteadyClock::now();
     auto* next = new Snapshot{k, now.time_since_epoch().count(), ScaledMsAt(current, now)};
     g_snapshot.store(next, std::memory_order_release);
+    g_retired->emplace_back(current);
 }
 
 std::chrono::nanoseconds ScaledToReal(double milliseconds) {
