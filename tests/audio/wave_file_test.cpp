@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/files.h"
 #include "platform/winmm/g711.h"
 #include "audio/wave_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "wave_test_files.h"
 
@@ -255,4 +257,27 @@ TEST(WaveFile, FailedConversionsLeaveTheFileUntouched) {
         EXPECT_FALSE(tiny.VM_ConvertFormat(&alaw));
     }
     EXPECT_EQ(ReadFileBytes(tinyPath), tinyBefore);
+}
+
+TEST(WaveFile, ConversionOnAFullDiskKeepsTheOriginalAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.file("long.wav");
+    WriteWave(path, Format(WAVE_FORMAT_PCM, 16), Bytes(200000));
+    const std::string before = ReadFileBytes(path);
+    const WAVEFORMATEX ulaw = Format(WAVE_FORMAT_MULAW, 8);
+    VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
+    {
+        storetest::FileSizeLimit full(30000);
+        EXPECT_FALSE(file.VM_ConvertFormat(&ulaw));
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_TRUE(file.VM_IsOpen());
+    EXPECT_EQ(file.VM_GetFormat()->wFormatTag, WAVE_FORMAT_PCM);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir.path() + "/*.TMP").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    // With room again the same file converts.
+    EXPECT_TRUE(file.VM_ConvertFormat(&ulaw));
+    EXPECT_EQ(file.VM_GetDataSize(), 100000u);
 }
