@@ -89,7 +89,7 @@ TEST_F(CallLifecycle, EachReplyGoesToTheCallThatAskedEvenWithTwoCalls) {
     UseLines({simline::LineConfig{}});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     auto first = Service().OfferCall(0, simline::CallerId{});
     ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
     // A second call while the first one exists.
@@ -114,21 +114,19 @@ TEST_F(CallLifecycle, EachReplyGoesToTheCallThatAskedEvenWithTwoCalls) {
 
 TEST_F(CallLifecycle, ReplyToADeallocatedCallReachesNobody) {
     RecordingOwner owner;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line);
+    auto remote = StartCall(&owner);
     ASSERT_EQ(owner.calls.size(), 1u);
     ASSERT_TRUE(owner.calls[0]->VM_Drop());
     owner.calls.clear();  // gone before its reply arrives
     EXPECT_TRUE(remote->Released());
     linetest::PumpPending();
     EXPECT_TRUE(owner.replies.empty());
-    EXPECT_EQ(line->VM_GetRequests().VM_GetCount(), 0u);
+    EXPECT_EQ(owner.line->VM_GetRequests().VM_GetCount(), 0u);
 }
 
 TEST_F(CallLifecycle, SecondDropBeforeTheReplyAndDropOfAnIdleCallIssueNoLineDrop) {
     RecordingOwner owner;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line);
+    auto remote = StartCall(&owner);
     ASSERT_EQ(owner.calls.size(), 1u);
     VM_CCall* call = owner.calls[0].get();
     EXPECT_TRUE(call->VM_Drop());
@@ -145,8 +143,7 @@ TEST_F(CallLifecycle, IdleCallTheOwnerNeverTookIsDeallocatedOnce) {
     config.idleAfterRemoteHangUp = true;
     RecordingOwner owner;
     owner.createCalls = false;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line, {config});
+    auto remote = StartCall(&owner, {config});
     ASSERT_TRUE(remote->HangUp());
     ASSERT_TRUE(PumpUntil([&] { return remote->Released(); }));
     linetest::PumpPending();
@@ -157,7 +154,7 @@ TEST_F(CallLifecycle, OfferingOfOutboundOriginCreatesNoCall) {
     UseLines({simline::LineConfig{}});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     auto outbound = Service().OfferOutboundCall(0);
     auto inbound = Service().OfferCall(0, simline::CallerId{});
     ASSERT_TRUE(PumpUntil([&] { return owner.newCalls == 1; }));
@@ -170,9 +167,8 @@ TEST_F(CallLifecycle, AcceptToAlertLineRingsOnlyAfterAccept) {
     simline::LineConfig config;
     config.addrCapFlags = LINEADDRCAPFLAGS_ACCEPTTOALERT;
     RecordingOwner owner;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line, {config});
-    VM_CAddrCaps caps(0, 0, line->VM_GetAPIVersion());
+    auto remote = StartCall(&owner, {config});
+    VM_CAddrCaps caps(0, 0, owner.line->VM_GetAPIVersion());
     ASSERT_EQ(caps.VM_Query(), 0);
     EXPECT_TRUE(caps.VM_GetCaps()->dwAddrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT);
     EXPECT_FALSE(remote->Ring());
@@ -190,7 +186,7 @@ TEST_F(CallLifecycle, PeriodicRingingStopsAtTheAnswer) {
     UseLines({config});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     auto remote = Service().OfferCall(0, simline::CallerId{});
     remote->StartRinging(6000);
     ASSERT_TRUE(PumpUntil([&] { return owner.ringCounts.size() >= 2; }));
@@ -206,7 +202,7 @@ TEST_F(CallLifecycle, CallerIdReportedAfterTheOffering) {
     UseLines({simline::LineConfig{}});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     auto remote = Service().OfferCall(0, simline::CallerId{"4441", "Bob", 0}, false);
     ASSERT_TRUE(PumpUntil([&] { return owner.calls.size() == 1; }));
     VM_CCallInfor before(owner.calls[0]->VM_GetHandle());

@@ -91,6 +91,8 @@ struct CallEvent {
 class RecordingOwner : public VM_ILineCbk, public VM_ICallCbk {
 public:
     bool createCalls = true;
+    // The line goes after its calls, as the answer machine deletes them.
+    std::unique_ptr<VM_CLine> line;
     std::vector<std::unique_ptr<VM_CCall>> calls;
     std::vector<Reply> replies;
     std::vector<CallEvent> states;
@@ -107,10 +109,10 @@ public:
         devStates.push_back(dwState);
         if (dwState == LINEDEVSTATE_RINGING) ringCounts.push_back(dwParam3);
     }
-    void VM_OnNewCall(VM_CLine* line, HCALL hCall, DWORD dwAddressID, DWORD) override {
+    void VM_OnNewCall(VM_CLine* offeredOn, HCALL hCall, DWORD dwAddressID, DWORD) override {
         Seen();
         newCalls++;
-        if (createCalls) calls.push_back(std::make_unique<VM_CCall>(line, hCall, dwAddressID));
+        if (createCalls) calls.push_back(std::make_unique<VM_CCall>(offeredOn, hCall, dwAddressID));
     }
     void VM_OnLineClose(VM_CLine*) override {
         Seen();
@@ -159,22 +161,22 @@ protected:
     }
     simline::SimLineService& Service() { return *m_service; }
 
-    // Opens line 0 for the owner, as the answer machine does.
-    std::unique_ptr<VM_CLine> OpenLine(RecordingOwner* owner, DWORD lineid = 0) {
-        auto line = std::make_unique<VM_CLine>(lineid, owner);
-        EXPECT_TRUE(line->VM_Open(LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
-                                  LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_UNKNOWN));
-        return line;
+    // Opens a line for the owner, which keeps it, as the answer machine does.
+    VM_CLine* OpenLine(RecordingOwner* owner, DWORD lineid = 0) {
+        owner->line = std::make_unique<VM_CLine>(lineid, owner);
+        EXPECT_TRUE(owner->line->VM_Open(LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
+                                         LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_UNKNOWN));
+        return owner->line.get();
     }
 
     // The session on lines of the given configurations, line 0 opened for
     // the owner, and one inbound call offered to it.
-    std::shared_ptr<simline::SimCall> StartCall(RecordingOwner* owner, std::unique_ptr<VM_CLine>* line,
+    std::shared_ptr<simline::SimCall> StartCall(RecordingOwner* owner,
                                                 std::vector<simline::LineConfig> lines = {{}},
                                                 const simline::CallerId& caller = {}) {
         UseLines(std::move(lines));
         EXPECT_TRUE(VM_CTapi::VM_Initialize());
-        *line = OpenLine(owner);
+        OpenLine(owner);
         auto remote = Service().OfferCall(0, caller);
         EXPECT_TRUE(PumpUntil([owner] { return owner->newCalls == 1; }));
         return remote;

@@ -30,7 +30,7 @@ TEST_F(LineSession, SecondInitializeKeepsTheOpenSession) {
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     EXPECT_EQ(VM_CTapi::VM_GetNumLines(), 2u);
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     const HLINEAPP app = VM_CTapi::VM_GetLineApp();
     EXPECT_FALSE(VM_CTapi::VM_Initialize());
     EXPECT_EQ(VM_CTapi::VM_GetLineApp(), app);
@@ -106,8 +106,8 @@ TEST_F(LineSession, LineStatesFollowTheCapabilitiesOrTheFallback) {
     UseLines({simline::LineConfig{}, broken});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner full, fallback;
-    auto a = OpenLine(&full, 0);
-    auto b = OpenLine(&fallback, 1);
+    OpenLine(&full, 0);
+    OpenLine(&fallback, 1);
     for (DWORD id : {0u, 1u}) {
         Service().SendLineDevState(id, LINEDEVSTATE_CONNECTED);
         Service().SendLineDevState(id, LINEDEVSTATE_RINGING, 1, 1);
@@ -125,7 +125,7 @@ TEST_F(LineSession, ReinitGoesToTheSessionReceiverNotToTheLine) {
     ReinitReceiver receiver;
     VM_CTapi::VM_SetTapiCbk(&receiver);
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     Service().SendLineDevState(0, LINEDEVSTATE_REINIT, 5, 6);
     Service().SendLineDevState(0, LINEDEVSTATE_RINGING, 1, 1);
     ASSERT_TRUE(PumpUntil([&] { return owner.devStates.size() == 1; }));
@@ -156,7 +156,7 @@ TEST_F(LineSession, ServiceClosingTheLineTellsTheOwner) {
     UseLines({simline::LineConfig{}});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     Service().CloseLine(0);
     ASSERT_TRUE(PumpUntil([&] { return owner.closes == 1; }));
 }
@@ -167,7 +167,7 @@ TEST_F(LineSession, RegisteringKeepsOneLinePerHandle) {
     RecordingOwner owner;
     auto line = OpenLine(&owner);
     VM_CLine closed(0, nullptr);  // handle 0, distinct from the open line's
-    VM_CTapi::VM_RegisterLine(line.get());
+    VM_CTapi::VM_RegisterLine(line);
     VM_CTapi::VM_RegisterLine(nullptr);
     EXPECT_EQ(VM_CTapi::VM_GetLines().size(), 1u);
     VM_CTapi::VM_RegisterLine(&closed);
@@ -184,7 +184,7 @@ TEST_F(LineEventsConcurrency, EventsArriveOnTheInitialisingThread) {
     UseLines({simline::LineConfig{}});
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     RecordingOwner owner;
-    auto line = OpenLine(&owner);
+    OpenLine(&owner);
     const DWORD self = GetCurrentThreadId();
 
     std::shared_ptr<simline::SimCall> remote;

@@ -187,7 +187,7 @@ TEST_F(TapiTraceLifecycle, WholeCallWritesTheExpectedLines) {
     const HLINEAPP app = VM_CTapi::VM_GetLineApp();
     RecordingOwner owner;
     auto line = OpenLine(&owner);
-    const uintptr_t pLine = reinterpret_cast<uintptr_t>(line.get());
+    const uintptr_t pLine = reinterpret_cast<uintptr_t>(line);
     const HLINE hLine = line->VM_GetHandle();
 
     auto remote = Service().OfferCall(0, simline::CallerId{"5551234", std::nullopt, LINECALLPARTYID_ADDRESS});
@@ -210,7 +210,7 @@ TEST_F(TapiTraceLifecycle, WholeCallWritesTheExpectedLines) {
     const DWORD answerId = owner.replies[0].reqid;
     const DWORD dropId = owner.replies[1].reqid;
     owner.calls.clear();
-    line.reset();
+    owner.line.reset();
     VM_CTapi::VM_Shutdown();
 
     const DWORD states = simline::LineConfig{}.lineStates;
@@ -262,8 +262,7 @@ TEST_F(TapiTraceLifecycle, IdleCallNobodyTookIsDeallocatedByTheLineOnce) {
     config.idleAfterRemoteHangUp = true;
     RecordingOwner owner;
     owner.createCalls = false;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line, {config});
+    auto remote = StartCall(&owner, {config});
     ASSERT_TRUE(remote->HangUp());
     ASSERT_TRUE(PumpUntil([&] { return remote->Released(); }));
     linetest::PumpPending();

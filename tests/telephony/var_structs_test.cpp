@@ -179,8 +179,7 @@ TEST_F(LineStructs, WaveDevicesOfTheCallAndOfTheLine) {
 
 TEST_F(LineStructs, WithoutAnAudioLayerTheCallHasNoWaveDevice) {
     RecordingOwner owner;
-    std::unique_ptr<VM_CLine> line;
-    auto remote = StartCall(&owner, &line);
+    auto remote = StartCall(&owner);
     ASSERT_EQ(owner.calls.size(), 1u);
     VM_CDeviceID in;
     EXPECT_LT(in.VM_GetCallDeviceID("wave/in", owner.calls[0]->VM_GetHandle()), 0);
