@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <set>
@@ -312,6 +313,26 @@ TEST_F(PlayerConcurrency, PlayFileSyncReturnsAfterTheWholeFile) {
     EXPECT_TRUE(VM_PlayFileSync(call.WaveOutDeviceId(), source.c_str()));
     EXPECT_EQ(call.CapturedBytes(), data);
     EXPECT_FALSE(VM_PlayFileSync(call.WaveOutDeviceId(), m_dir.file("missing.wav").c_str()));
+}
+
+TEST_F(PlayerConcurrency, TwoStopsAtOnceWaitOnceAndRestartCyclesStayClean) {
+    const std::string source = m_dir.file("long.wav");
+    WriteWave(source, Format(WAVE_FORMAT_PCM, 16), Pcm16Bytes(Ramp(80000)));
+    simline::SimCallAudio call({10, kAllFormats});
+    VM_CWaveFile file(source.c_str(), VM_WAVE_MODE_READ);
+    Owner owner;
+    VM_CPlayer player(call.WaveOutDeviceId(), owner.hwnd());
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        file.VM_SetReadPos(0);
+        ASSERT_TRUE(player.VM_Start(&file)) << cycle;
+        std::atomic<int> stopped{0};
+        auto stop = [&] { stopped += player.VM_Stop() ? 1 : 0; };
+        std::thread other(stop);
+        stop();
+        other.join();
+        EXPECT_EQ(stopped.load(), 1) << cycle;
+    }
+    EXPECT_FALSE(owner.HasDone());
 }
 
 TEST(WaveSidConcurrency, RunIdsDrawnFromManyThreadsAreUnique) {
