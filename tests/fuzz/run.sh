@@ -44,7 +44,7 @@ for source in "$here"/fuzz_*.cpp; do
     if "$build/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" \
         >"$work/$name/log" 2>&1; then
-        tail -n 3 "$work/$name/log"
+        grep -E '^stat::(number_of_executed_units|new_units_added|peak_rss_mb)' "$work/$name/log" || true
     else
         cat "$work/$name/log"
         for artifact in "$artifacts"/*; do
