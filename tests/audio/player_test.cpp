@@ -10,6 +10,7 @@
 
 #include "audio/player.h"
 #include "audio/wave_file.h"
+#include "diag/trace.h"
 #include "platform/tapi/sim_call_audio.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/messages.h"
@@ -333,6 +334,38 @@ TEST_F(PlayerConcurrency, TwoStopsAtOnceWaitOnceAndRestartCyclesStayClean) {
         EXPECT_EQ(stopped.load(), 1) << cycle;
     }
     EXPECT_FALSE(owner.HasDone());
+}
+
+TEST_F(PlayerConcurrency, TracedRunsEndWithTheStartResult) {
+    TempDir cwd(true);
+    const std::string source = cwd.file("greeting.wav");
+    WriteWave(source, Format(WAVE_FORMAT_PCM, 16), Pcm16Bytes(Ramp(2000)));
+    g_bTraceAudio = 1;
+    {
+        simline::SimCallAudio none({11, 0});
+        VM_CWaveFile file(source.c_str(), VM_WAVE_MODE_READ);
+        VM_CPlayer player(none.WaveOutDeviceId(), nullptr);
+        EXPECT_FALSE(player.VM_Start(&file));
+    }
+    const std::string failed = ReadFileBytes(cwd.file("dbg_err.txt"));
+    {
+        simline::SimCallAudio line({12, simline::kFormatALaw});
+        EXPECT_TRUE(VM_PlayFileSync(line.WaveOutDeviceId(), source.c_str()));
+    }
+    g_bTraceAudio = 0;
+    const std::string all = ReadFileBytes(cwd.file("dbg_err.txt"));
+    // The failed start's last line is its result; the stop follows.
+    const size_t result = failed.find("Exit VM_CWaveDevice::VM_Start with FALSE");
+    ASSERT_NE(result, std::string::npos);
+    const size_t nextLine = failed.find('\n', result) + 1;
+    EXPECT_NE(failed.find("Entering VM_CWaveDevice::VM_Stop", nextLine), std::string::npos);
+    EXPECT_EQ(failed.find("VM_CWaveDevice::VM_Start", nextLine), std::string::npos);
+    EXPECT_EQ(failed.find("with TRUE"), std::string::npos);
+    for (const char* text : {"Exit VM_CWaveDevice::VM_Start with TRUE", "VM_ReadDataToBuffer: lLen=1600",
+                             "fmt: fmtTag=6, channel=1, smpRate=8000, bytesPerSec=8000, blockAlign=1, bits=8, cb=0",
+                             "Exit VM_CPlayer::VM_ThreadProc", "VM_CPlayer::~VM_CPlayer(): this=0x"}) {
+        EXPECT_NE(all.find(text), std::string::npos) << text;
+    }
 }
 
 TEST(WaveSidConcurrency, RunIdsDrawnFromManyThreadsAreUnique) {
