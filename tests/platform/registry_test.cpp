@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -289,45 +288,18 @@ TEST_F(RegistryTest, NamesThatCannotBeStoredAreRefused) {
     RegCloseKey(key);
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            setenv(m_name, m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    bool m_had = false;
-    std::string m_old;
-};
-
 TEST_F(RegistryTest, DefaultLocationFollowsTheEnvironment) {
     {
-        ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
-        ScopedEnv config("XDG_CONFIG_HOME", m_dir.path().c_str());
+        testsupport::ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
+        testsupport::ScopedEnv config("XDG_CONFIG_HOME", m_dir.path().c_str());
         EXPECT_EQ(m_dir.path() + "/vocerra/registry.reg", RegistryFilePath());
         HKEY key = Create("Software\\Where");
         RegCloseKey(key);
         EXPECT_TRUE(FileExists(m_dir.path() + "/vocerra/registry.reg"));
     }
-    ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
-    ScopedEnv config("XDG_CONFIG_HOME", "relative/not/used");
-    ScopedEnv home("HOME", "/home/someone");
+    testsupport::ScopedEnv noExplicit("VOCERRA_REGISTRY", nullptr);
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", "relative/not/used");
+    testsupport::ScopedEnv home("HOME", "/home/someone");
     EXPECT_EQ("/home/someone/.config/vocerra/registry.reg", RegistryFilePath());
 }
 

@@ -4,27 +4,27 @@
 
 #include <string>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace testsupport {
 
 class ScopedRegistryFile {
 public:
-    ScopedRegistryFile();
-    ~ScopedRegistryFile();
-    ScopedRegistryFile(const ScopedRegistryFile&) = delete;
-    ScopedRegistryFile& operator=(const ScopedRegistryFile&) = delete;
+    ScopedRegistryFile() : m_path(m_dir.file("registry.reg")), m_env("VOCERRA_REGISTRY", m_path.c_str()) {}
 
     const std::string& path() const { return m_path; }
     const TempDir& dir() const { return m_dir; }
     // Uses another file from now on.
-    void Use(const std::string& path);
+    void Use(const std::string& path) {
+        m_path = path;
+        m_env.Set(path.c_str());
+    }
 
 private:
     TempDir m_dir;
     std::string m_path;
-    bool m_hadOld = false;
-    std::string m_old;
+    ScopedEnv m_env;
 };
 
 }  // namespace testsupport
