@@ -277,3 +277,19 @@ TEST_F(WaveDeviceConcurrency, OnlySoundCardsHaveAMixerLine) {
     EXPECT_EQ(waveInGetDevCapsA(oldIn, &caps, sizeof caps), MMSYSERR_BADDEVICEID);
     EXPECT_LT(oldIn, waveInGetNumDevs());
 }
+
+TEST_F(WaveDeviceConcurrency, InstalledFactoryGivesEachSimulatedCallItsOwnDevices) {
+    simline::InstallSimCallAudio();
+    auto first = simline::MakeCallAudio({1, simline::kFormatALaw});
+    auto second = simline::MakeCallAudio({1, simline::kFormatPcm16});
+    simline::SetCallAudioFactory(nullptr);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first->WaveOutDeviceId(), second->WaveOutDeviceId());
+    EXPECT_NE(first->WaveInDeviceId(), second->WaveInDeviceId());
+    const WAVEFORMATEX alaw = Telephone(WAVE_FORMAT_ALAW, 8);
+    EXPECT_EQ(waveOutOpen(nullptr, first->WaveOutDeviceId(), &alaw, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInOpen(nullptr, first->WaveInDeviceId(), &alaw, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutOpen(nullptr, second->WaveOutDeviceId(), &alaw, 0, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
+    EXPECT_EQ(simline::MakeCallAudio({1, simline::kFormatALaw}), nullptr);
+}
