@@ -7,9 +7,9 @@
 
 #include "platform/win32/files.h"
 #include "store/address_book.h"
-#include "store/address_list_columns.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
+#include "store/entry_transfer.h"
 #include "store/list.h"
 #include "store/phone_number.h"
 #include "telephony/caller_id.h"
@@ -184,8 +184,8 @@ bool VM_FileNewEntry(const VM_CAppCfg& cfg, VM_CList* shown, int32_t folderId, V
     if (entry == nullptr) return false;
     if (shown != nullptr && shown->m_id == folderId) return shown->VM_Append(entry);
     VM_CAddrEntry prototype;
-    std::unique_ptr<VM_CList> list(VM_OpenAddrList(cfg, folderId, &prototype));
-    if (!list || list->VM_IsDamaged() || !list->VM_Append(entry)) return false;
+    std::unique_ptr<VM_CList> list = VM_OpenFolderList(cfg, VM_ETreeKind::kAddresses, &prototype, folderId);
+    if (!list || !list->VM_CanSave() || !list->VM_Append(entry)) return false;
     if (list->VM_Save()) return true;
     list->VM_Remove(entry, false);
     return false;

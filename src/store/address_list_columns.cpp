@@ -1,9 +1,5 @@
 #include "store/address_list_columns.h"
 
-#include <memory>
-
-#include "store/app_config.h"
-
 const char* const VM_ADDR_LIST_EMPTY_HINT =
     "Tip: To quickly add a new address entry, please right-click on this window to bring up short cut menu and "
     "then select New menu item.";
@@ -35,12 +31,4 @@ std::optional<std::string> VM_CAddrListSort::VM_GetSortKey(const VM_CItem& item,
     const std::vector<VM_SAddrColumn>& columns = VM_GetAddrListColumns();
     if (column < 0 || column >= static_cast<int>(columns.size())) return std::nullopt;
     return VM_GetAddrSortKey(static_cast<const VM_CAddrEntry&>(item), columns[column].kind);
-}
-
-VM_CList* VM_OpenAddrList(const VM_CAppCfg& cfg, int32_t folderId, const VM_CAddrEntry* prototype) {
-    std::unique_ptr<char[]> file(cfg.VM_GetAddressListFileName(folderId));
-    if (!file) return nullptr;
-    auto* list = new VM_CList(prototype, file.get(), VM_CList::kFileBacked);
-    list->m_id = folderId;
-    return list;
 }

@@ -10,8 +10,6 @@
 #include "store/addr_entry.h"
 #include "store/list.h"
 
-class VM_CAppCfg;
-
 enum class VM_EAddrColumn { kName, kPhone, kGreeting };
 
 struct VM_SAddrColumn {
@@ -33,8 +31,3 @@ class VM_CAddrListSort : public VM_ISortCbk {
 public:
     std::optional<std::string> VM_GetSortKey(const VM_CItem& item, int column) override;
 };
-
-// The file-backed list of one address folder ("QvLA%04d.Cfg"), its
-// identifier set to the folder's; null for a folder without a list file
-// name. The prototype must outlive the list.
-VM_CList* VM_OpenAddrList(const VM_CAppCfg& cfg, int32_t folderId, const VM_CAddrEntry* prototype);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "store/address_list_columns.h"
+#include "store/address_list_model.h"
+#include "store/app_config.h"
 #include "store/list.h"
 #include "support/temp_dir.h"
 
@@ -153,6 +155,37 @@ TEST(AddrList, EntriesKeepAllTheirAttributesThroughTheListFile) {
         const char* attr = entry->VM_GetAttr(i);
         EXPECT_EQ(expected[i] ? std::string(expected[i]) : "<absent>", attr ? std::string(attr) : "<absent>") << i;
     }
+}
+
+TEST(AddrListModel, ShowsAFolderSortedAsRememberedAndRemembersSortCommands) {
+    TempDir dir;
+    {
+        VM_CAppCfg cfg(dir.path().c_str());
+        VM_CAddrListModel model(cfg);
+        ASSERT_TRUE(model.VM_OpenFolder(4));
+        EXPECT_STREQ(VM_ADDR_LIST_EMPTY_HINT, model.VM_GetEmptyHint());
+        model.VM_GetList()->VM_Append(Entry("Bob", "555-0200"));
+        model.VM_GetList()->VM_Append(Entry("Ann", "555-0300"));
+        model.VM_GetList()->VM_Append(Entry("Cy", "555-0100"));
+        EXPECT_EQ(nullptr, model.VM_GetEmptyHint());
+        model.VM_SortCommand(VM_EAddrColumn::kPhone);
+        EXPECT_EQ("Cy", model.VM_GetCellText(0, 0));
+        EXPECT_EQ("555-0100", model.VM_GetCellText(0, 1));
+        EXPECT_EQ("No", model.VM_GetCellText(0, 2));
+        model.VM_SortCommand(VM_EAddrColumn::kPhone);  // the same column again: reversed
+        EXPECT_EQ("Ann", model.VM_GetCellText(0, 0));
+        EXPECT_EQ("", model.VM_GetCellText(3, 0));
+        EXPECT_EQ("", model.VM_GetCellText(0, 3));
+    }
+    VM_CAppCfg cfg(dir.path().c_str());
+    EXPECT_EQ(1, cfg.m_nAddrSortColumn);
+    EXPECT_EQ(kSortDescending, cfg.m_nAddrSortOrder);
+    VM_CAddrListModel model(cfg);
+    ASSERT_TRUE(model.VM_OpenFolder(4));
+    ASSERT_EQ(3, model.VM_GetRowCount());
+    EXPECT_EQ(4, model.VM_GetFolderId());
+    EXPECT_EQ("Ann", model.VM_GetCellText(0, 0));
+    EXPECT_EQ("Cy", model.VM_GetCellText(2, 0));
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "address_book_fixture.h"
-#include "store/address_list_columns.h"
 #include "store/call_info.h"
+#include "store/entry_transfer.h"
 #include "store/list.h"
 
 using storetest::AddressBookFiles;
@@ -183,7 +183,7 @@ TEST_F(AddrEntryFormFiles, NewEntriesAreFiledInTheShownListOrTheFolderFile) {
     int32_t friends = AddFolder(0, "My Friends");
     int32_t work = AddFolder(0, "Work");
     VM_CAddrEntry prototype;
-    std::unique_ptr<VM_CList> shown(VM_OpenAddrList(*m_cfg, friends, &prototype));
+    std::unique_ptr<VM_CList> shown = VM_OpenFolderList(*m_cfg, VM_ETreeKind::kAddresses, &prototype, friends);
     ASSERT_TRUE(shown);
     EXPECT_TRUE(VM_FileNewEntry(*m_cfg, shown.get(), friends, new VM_CAddrEntry()));
     EXPECT_EQ(1, shown->VM_GetCount());
@@ -191,7 +191,7 @@ TEST_F(AddrEntryFormFiles, NewEntriesAreFiledInTheShownListOrTheFolderFile) {
     VM_CAddrEntry* entry = new VM_CAddrEntry();
     entry->VM_SetAttr(VM_CAddrEntry::kAttrName, "Filed");
     EXPECT_TRUE(VM_FileNewEntry(*m_cfg, shown.get(), work, entry));
-    std::unique_ptr<VM_CList> workList(VM_OpenAddrList(*m_cfg, work, &prototype));
+    std::unique_ptr<VM_CList> workList = VM_OpenFolderList(*m_cfg, VM_ETreeKind::kAddresses, &prototype, work);
     ASSERT_EQ(1, workList->VM_GetCount());
     EXPECT_STREQ("Filed", workList->VM_GetAt(0)->VM_GetAttr(VM_CAddrEntry::kAttrName));
     EXPECT_EQ(work, workList->m_id);
