@@ -68,16 +68,10 @@ template <bool kPcm16, bool kFollowLevel>
     }
 }
 
-}  // namespace
-
-// Compiled twice, and chosen by the processor at load time: where the wider
-// vector registers exist the 22 filters take fewer instructions per sample.
-// Neither form fuses multiply and add, so both round exactly alike.
-[[gnu::target_clones("avx2", "default")]]
-BOOL VM_ProcessRecordedBuffer(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
-                              qvdsp::Compressor* compressor, VM_CSilenceDetector* silence,
-                              VM_CBusyToneDetector* busy, VM_CDialToneDetector* dial, BYTE* data,
-                              DWORD bytes) {
+[[gnu::always_inline]] inline BOOL Process(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
+                                           qvdsp::Compressor* compressor,
+                                           VM_CSilenceDetector* silence, VM_CBusyToneDetector* busy,
+                                           VM_CDialToneDetector* dial, BYTE* data, DWORD bytes) {
     if (processor == nullptr || silence == nullptr || bytes == 0 || data == nullptr) return FALSE;
     const WORD bytesPerSample = processor->VM_GetBytesPerSample();
     if (bytesPerSample == 0) return FALSE;
@@ -95,4 +89,34 @@ BOOL VM_ProcessRecordedBuffer(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
             FilterAndDetect<false, true>(processor, dc, compressor, silence, busy, dial, data, count);
     }
     return TRUE;
+}
+
+// The same work compiled twice: where the wider vector registers exist the
+// 22 filters take fewer instructions per sample. Neither form fuses
+// multiply and add, so both round exactly alike.
+[[gnu::target("avx2")]] BOOL ProcessWide(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
+                                         qvdsp::Compressor* compressor,
+                                         VM_CSilenceDetector* silence, VM_CBusyToneDetector* busy,
+                                         VM_CDialToneDetector* dial, BYTE* data, DWORD bytes) {
+    return Process(processor, dc, compressor, silence, busy, dial, data, bytes);
+}
+
+BOOL ProcessBaseline(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
+                     qvdsp::Compressor* compressor, VM_CSilenceDetector* silence,
+                     VM_CBusyToneDetector* busy, VM_CDialToneDetector* dial, BYTE* data,
+                     DWORD bytes) {
+    return Process(processor, dc, compressor, silence, busy, dial, data, bytes);
+}
+
+}  // namespace
+
+// Chosen at the first call rather than by the loader, which would run the
+// choice before the sanitizers' run-time is ready.
+BOOL VM_ProcessRecordedBuffer(VM_CWaveProcessor* processor, VM_DcBlocker& dc,
+                              qvdsp::Compressor* compressor, VM_CSilenceDetector* silence,
+                              VM_CBusyToneDetector* busy, VM_CDialToneDetector* dial, BYTE* data,
+                              DWORD bytes) {
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide ? ProcessWide(processor, dc, compressor, silence, busy, dial, data, bytes)
+                : ProcessBaseline(processor, dc, compressor, silence, busy, dial, data, bytes);
 }
