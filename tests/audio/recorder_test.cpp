@@ -191,43 +191,53 @@ TEST_F(RecorderConcurrency, CallerFallsSilentAndTheRecordingEndsTenSecondsLater)
 }
 
 TEST_F(RecorderConcurrency, BusyToneIsReportedAfterThreeSecondsAndEndsTheRecording) {
-    m_line->SendTone({480, 620, 6000, 500, 500});
-    Start(10, 8, VM_DETECT_DIALTONE | VM_DETECT_BUSYTONE, 5);
-    std::vector<MSG> msgs;
-    ASSERT_TRUE(m_owner.Collect(msgs));
-    const Pcm file = Finish();
+    for (const simline::ToneSpec& tone : {simline::ToneSpec{480, 620, 6000, 500, 500},
+                                          simline::ToneSpec{425, 0, 6000, 500, 500}}) {
+        SCOPED_TRACE(tone.frequency1);
+        m_line->SendTone(tone);
+        Start(10, 8, VM_DETECT_DIALTONE | VM_DETECT_BUSYTONE, 5);
+        std::vector<MSG> msgs;
+        ASSERT_TRUE(m_owner.Collect(msgs));
+        const Pcm file = Finish();
 
-    ExpectAllFromThisRun(msgs);
-    msgs.pop_back();
-    EXPECT_EQ(FirstIndexOf(msgs, WM_WAVE_DIALTONE), -1);
-    const int report = FirstIndexOf(msgs, WM_WAVE_BUSYTONE);
-    const int last = static_cast<int>(msgs.size()) - 1;
-    // Reported at about the start of the fourth burst (3 s = 24000 samples).
-    EXPECT_NEAR((report + 1) * kBufferSamples, 24000, 900);
-    for (int i = report; i <= last; ++i) EXPECT_EQ(msgs[static_cast<size_t>(i)].message, WM_WAVE_BUSYTONE) << i;
-    // Ended when the run passed 3.5 s: seven or eight credited periods, at
-    // 4 to 4.5 s after the tone began.
-    EXPECT_GE((last + 1) * kBufferSamples, 31000);
-    EXPECT_LE((last + 1) * kBufferSamples, 36800);
-    ASSERT_EQ(file.size(), static_cast<size_t>(last) * kBufferSamples);
-    EXPECT_EQ(testsupport::PeakOf(Pcm(file.begin(), file.end() - 30)), 29490);
+        ExpectAllFromThisRun(msgs);
+        msgs.pop_back();
+        EXPECT_EQ(FirstIndexOf(msgs, WM_WAVE_DIALTONE), -1);
+        const int report = FirstIndexOf(msgs, WM_WAVE_BUSYTONE);
+        const int last = static_cast<int>(msgs.size()) - 1;
+        // Reported at about the start of the fourth burst (3 s = 24000 samples).
+        EXPECT_NEAR((report + 1) * kBufferSamples, 24000, 900);
+        for (int i = report; i <= last; ++i)
+            EXPECT_EQ(msgs[static_cast<size_t>(i)].message, WM_WAVE_BUSYTONE) << i;
+        // Ended when the run passed 3.5 s: seven or eight credited periods,
+        // at 4 to 4.5 s after the tone began.
+        EXPECT_GE((last + 1) * kBufferSamples, 31000);
+        EXPECT_LE((last + 1) * kBufferSamples, 36800);
+        ASSERT_EQ(file.size(), static_cast<size_t>(last) * kBufferSamples);
+        EXPECT_EQ(testsupport::PeakOf(Pcm(file.begin(), file.end() - 30)), 29490);
+    }
 }
 
 TEST_F(RecorderConcurrency, DialToneIsReportedAfterTwoSecondsAndEndsTheRecording) {
-    m_line->SendTone({350, 440, 6000, 0, 0});
-    Start(10, 8, VM_DETECT_DIALTONE | VM_DETECT_BUSYTONE, 0);
-    std::vector<MSG> msgs;
-    ASSERT_TRUE(m_owner.Collect(msgs));
-    const Pcm file = Finish();
+    for (const simline::ToneSpec& tone :
+         {simline::ToneSpec{350, 440, 6000, 0, 0}, simline::ToneSpec{425, 0, 6000, 0, 0}}) {
+        SCOPED_TRACE(tone.frequency1);
+        m_line->SendTone(tone);
+        Start(10, 8, VM_DETECT_DIALTONE | VM_DETECT_BUSYTONE, 0);
+        std::vector<MSG> msgs;
+        ASSERT_TRUE(m_owner.Collect(msgs));
+        const Pcm file = Finish();
 
-    msgs.pop_back();
-    const int report = FirstIndexOf(msgs, WM_WAVE_DIALTONE);
-    const int last = static_cast<int>(msgs.size()) - 1;
-    // The run passes 16000 samples after 26 blocks of 640 and 28000 after 44.
-    EXPECT_NEAR((report + 1) * kBufferSamples, 26 * 640, 1300);
-    EXPECT_NEAR((last + 1) * kBufferSamples, 44 * 640, 1300);
-    EXPECT_EQ(FirstIndexOf(msgs, WM_WAVE_BUSYTONE), -1);
-    EXPECT_EQ(file.size(), static_cast<size_t>(last) * kBufferSamples);
+        msgs.pop_back();
+        const int report = FirstIndexOf(msgs, WM_WAVE_DIALTONE);
+        const int last = static_cast<int>(msgs.size()) - 1;
+        // The run passes 16000 samples after 26 blocks of 640 and 28000
+        // after 44.
+        EXPECT_NEAR((report + 1) * kBufferSamples, 26 * 640, 1300);
+        EXPECT_NEAR((last + 1) * kBufferSamples, 44 * 640, 1300);
+        EXPECT_EQ(FirstIndexOf(msgs, WM_WAVE_BUSYTONE), -1);
+        EXPECT_EQ(file.size(), static_cast<size_t>(last) * kBufferSamples);
+    }
 }
 
 // A greeting recording: no silence or tone detection; it runs until the
