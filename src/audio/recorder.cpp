@@ -175,10 +175,14 @@ BOOL VM_CRecorder::VM_DetectorAction(VM_CSilenceDetector* silence, VM_CBusyToneD
 
 void VM_CRecorder::VM_TraceBuffer(const Run& run, int done, UINT index,
                                   const WAVEHDR* header) const {
+    if (!g_bTraceAudio) return;
+    // The driver may still be filling a buffer it has not handed back; its
+    // byte count is read only once the done flag says it is ours.
+    const bool ours = header != nullptr && VM_IsBufferFinished(header);
     VM_TRACE(g_bTraceAudio,
              "m_bStop=%d, iDone=%d, bTone=%d, lpWaveHdr[%d]->[dwRecorded=0x%x, dwFlags=0x%x (%s)]",
              static_cast<int>(m_bStop.load()), done, run.tone ? 1 : 0, index,
-             header != nullptr ? header->dwBytesRecorded : 0u,
+             ours ? header->dwBytesRecorded : 0u,
              header != nullptr ? winmm::LoadHeaderFlags(header) : 0u, VM_BufferState(header));
 }
 

@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include "audio/wave_enhance.h"
 #include "audio/wave_file.h"
+#include "diag/trace.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/messages.h"
 #include "platform/winmm/sim_call_audio_device.h"
@@ -339,6 +342,38 @@ TEST_F(RecorderConcurrency, EmptyBuffersCreditTheTimeSinceTheLastData) {
     EXPECT_GE(empties, 4u);
     EXPECT_EQ(msgs.back().message, WM_WAVE_DONE);
     EXPECT_EQ(file.size(), 5u * kBufferSamples);
+}
+
+TEST_F(RecorderConcurrency, TracedRunWritesTheDeviceAndBufferLines) {
+    testsupport::TempDir cwd(true);
+    g_bTraceAudio = 1;
+    m_line->SendSilence();
+    Start(1, 8, VM_DETECT_BUSYTONE, 0);
+    std::vector<MSG> msgs;
+    const bool done = m_owner.Collect(msgs);
+    char self[64];
+    std::snprintf(self, sizeof self, "this=0x%" PRIxPTR, reinterpret_cast<uintptr_t>(m_recorder.get()));
+    Finish();
+    m_recorder.reset();
+    g_bTraceAudio = 0;
+    ASSERT_TRUE(done);
+    const std::string log = testsupport::ReadFileBytes(cwd.file("dbg_err.txt"));
+    for (const std::string& line : std::vector<std::string>{
+             std::string("VM_CRecorder::VM_CRecorder(dev_id=0x"),
+             "Entering VM_CRecorder::VM_InitDeviceFormat: m_file=0x",
+             ", wFormatTag=0x1\r\n",
+             "waveInOpen: hWaveIn=0x",
+             "waveInStart: hWaveIn=0x",
+             "Entering VM_CRecorder::VM_ThreadProc(id=0x",
+             "waveInPrepare: m_lpWaveHdr[4]->dwBuffLen=1600\r\n",
+             "lpWaveHdr[0]->[dwRecorded=0x640, dwFlags=0x",
+             "VM_CRecorder::VM_DetectorAction(nSamples=800), bSilence=TRUE, bBusyTone=FALSE, bDialTone=FALSE\r\n",
+             "VM_WriteDataToFile: lLen=1600\r\n",
+             "Exit VM_CRecorder::VM_ThreadProc(id=0x",
+             std::string("VM_CRecorder::~VM_CRecorder: ") + self + "\r\n",
+         }) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
 }
 
 TEST(RecorderSettings, DetectionSettingsAreScaledAndClamped) {
