@@ -82,14 +82,15 @@ void VM_CDialToneDetector::VM_DetectFrom(VM_CDialToneDetector* a, VM_CDialToneDe
     }
     while (n > 0) {
         int len = n < a->SamplesToBlockEnd() ? n : a->SamplesToBlockEnd();
-        if (b != nullptr) {
-            if (b->SamplesToBlockEnd() < len) len = b->SamplesToBlockEnd();
+        if (b != nullptr && b->SamplesToBlockEnd() < len) len = b->SamplesToBlockEnd();
+        if (b != nullptr)
             detect::ToneFilterBank::StepFrom(a->m_filters, b->m_filters, len, next);
-            if ((b->m_nCounter += len) == b->m_nBlock) b->VM_EndBlock();
-        } else {
+        else
             detect::ToneFilterBank::StepFrom(a->m_filters, len, next);
-        }
+        // Blocks ending at the same sample are judged in feeding order, a
+        // first, as they would be sample by sample.
         if ((a->m_nCounter += len) == a->m_nBlock) a->VM_EndBlock();
+        if (b != nullptr && (b->m_nCounter += len) == b->m_nBlock) b->VM_EndBlock();
         n -= len;
     }
 }
