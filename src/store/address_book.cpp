@@ -18,11 +18,12 @@ std::string TreeFile(const VM_CAppCfg* cfg) {
 }
 
 // A number of an entry matches the looked-up one: the same special word, or
-// for a phone number a valid number that matches it.
-bool NumberMatches(const char* stored, const std::string& number, int special) {
+// for a phone number a valid number that matches it (normalised is the
+// looked-up number's normal form).
+bool NumberMatches(const char* stored, const std::string& normalised, int special) {
     if (stored == nullptr) return false;
     if (special != 0) return VM_GetCallerIDClass(stored) == special;
-    return VM_IsValidPhone(stored) && VM_PhoneMatch(stored, number.c_str());
+    return VM_NormalizedPhoneMatch(VM_NormalizePhone(stored), normalised);
 }
 
 }  // namespace
@@ -115,6 +116,7 @@ bool VM_CAddressBook::VM_CacheHolds(const std::string& number, int special, int 
 void VM_CAddressBook::VM_Search(const std::string& number, int special, int mode) {
     m_result = Result{};
     if (m_cfg == nullptr) return;
+    const std::string normalised = VM_NormalizePhone(number.c_str());
     VM_CAddrEntry prototype;
     for (int i = 0; i < VM_GetCount(); ++i) {
         const VM_CNode* folder = VM_GetAt(i);
@@ -128,7 +130,7 @@ void VM_CAddressBook::VM_Search(const std::string& number, int special, int mode
             }
             for (int index : VM_CAddrEntry::kLookupOrder) {
                 std::optional<std::string> stored = entry->VM_GetAttrText(index);
-                if (!NumberMatches(stored ? stored->c_str() : nullptr, number, special)) continue;
+                if (!NumberMatches(stored ? stored->c_str() : nullptr, normalised, special)) continue;
                 m_result.found = true;
                 m_result.folder = folder->m_id;
                 m_result.flags = entry->VM_GetFlags();

@@ -20,8 +20,10 @@ bool VM_IsValidName(const char* text) {
 }
 
 bool VM_PhoneMatch(const char* a, const char* b) {
-    std::string left = VM_NormalizePhone(a);
-    std::string right = VM_NormalizePhone(b);
+    return VM_NormalizedPhoneMatch(VM_NormalizePhone(a), VM_NormalizePhone(b));
+}
+
+bool VM_NormalizedPhoneMatch(const std::string& left, const std::string& right) {
     if (left.empty() || left.size() != right.size()) return false;
     for (size_t i = 0; i < left.size(); ++i) {
         if (left[i] != right[i] && left[i] != kPhoneWildcard && right[i] != kPhoneWildcard) return false;

@@ -15,3 +15,6 @@ bool VM_IsValidName(const char* text);
 // Both present, both normalised to the same length above 0, and at every
 // position the characters are equal or either is '?'.
 bool VM_PhoneMatch(const char* a, const char* b);
+// The same for texts already normalised (a search normalises its number
+// once, not once per entry).
+bool VM_NormalizedPhoneMatch(const std::string& a, const std::string& b);
