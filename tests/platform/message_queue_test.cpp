@@ -242,6 +242,22 @@ TEST(MessageQueueConcurrency, PostsFromManyThreadsArriveOnceAndInOrderPerSender)
     for (int s = 0; s < kSenders; ++s) EXPECT_EQ(next[s], kEach);
 }
 
+TEST(MessageQueueConcurrency, FilteredGetMessageWaitsPastOtherMessages) {
+    std::atomic<int> got{0};
+    std::atomic<bool> otherStillQueued{false};
+    QueueThread receiver([&] {
+        PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 0, 0);
+        MSG msg;
+        if (GetMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 2) > 0) got = static_cast<int>(msg.wParam);
+        otherStillQueued = PeekMessageA(&msg, nullptr, WM_USER + 1, WM_USER + 1, PM_REMOVE) != FALSE;
+    });
+    Sleep(30);
+    PostThreadMessageA(receiver.id(), WM_USER + 2, 7, 0);
+    receiver.join();
+    EXPECT_EQ(got.load(), 7);
+    EXPECT_TRUE(otherStillQueued.load());
+}
+
 TEST(MessageQueueConcurrency, BlockedGetMessageWakesForEveryPost) {
     // A lost wake-up would leave the receiver asleep with work queued.
     constexpr int kRounds = 2000;

@@ -209,8 +209,11 @@ void ThreadQueue::Get(MSG* out, const MessageFilter& filter) {
         }
         auto due = NextDueLocked(&filter);
         if (!due) {
-            SpinForReady(lock);
-            if (m_ready.load(std::memory_order_relaxed) != 0) continue;
+            // Only a new post can change the answer: messages the filter
+            // passes over stay, and only this thread takes messages away.
+            size_t seen = m_ready.load(std::memory_order_relaxed);
+            SpinForPost(lock, seen);
+            if (m_ready.load(std::memory_order_relaxed) != seen) continue;
         }
         SleepLocked(lock, due);
     }
@@ -222,9 +225,9 @@ void ThreadQueue::UpdateReadyLocked() {
 
 // A sender that is busy posting usually posts again within a microsecond;
 // looking for a while before sleeping saves a sleep and a wake-up per message.
-void ThreadQueue::SpinForReady(std::unique_lock<std::mutex>& lock) {
+void ThreadQueue::SpinForPost(std::unique_lock<std::mutex>& lock, size_t seen) {
     lock.unlock();
-    for (int i = 0; i < 4000 && m_ready.load(std::memory_order_relaxed) == 0; ++i) CpuRelax();
+    for (int i = 0; i < 4000 && m_ready.load(std::memory_order_relaxed) == seen; ++i) CpuRelax();
     lock.lock();
 }
 

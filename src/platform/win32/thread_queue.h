@@ -73,7 +73,7 @@ private:
     std::optional<Clock::time_point> NextDueLocked(const MessageFilter* filter) const;
     void SyncFdLocked();
     void UpdateReadyLocked();
-    void SpinForReady(std::unique_lock<std::mutex>& lock);
+    void SpinForPost(std::unique_lock<std::mutex>& lock, size_t seen);
     void SleepLocked(std::unique_lock<std::mutex>& lock, std::optional<Clock::time_point> due);
 
     const DWORD m_threadId;
