@@ -227,7 +227,10 @@ void ThreadQueue::UpdateReadyLocked() {
 // looking for a while before sleeping saves a sleep and a wake-up per message.
 void ThreadQueue::SpinForPost(std::unique_lock<std::mutex>& lock, size_t seen) {
     lock.unlock();
-    for (int i = 0; i < 4000 && m_ready.load(std::memory_order_relaxed) == seen; ++i) CpuRelax();
+    // Reading the count now and then, not in a tight loop, keeps its cache
+    // line with the sender, who writes it on every post.
+    for (int i = 0; i < 500 && m_ready.load(std::memory_order_relaxed) == seen; ++i)
+        for (int j = 0; j < 8; ++j) CpuRelax();
     lock.lock();
 }
 

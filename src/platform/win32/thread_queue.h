@@ -81,7 +81,7 @@ private:
     std::condition_variable m_changed;
     std::deque<MSG> m_messages;
     // Mirrors m_messages.size() + quit, readable without the lock.
-    std::atomic<size_t> m_ready{0};
+    alignas(64) std::atomic<size_t> m_ready{0};
     std::vector<Timer> m_timers;
     bool m_quitPending = false;
     int m_quitCode = 0;
