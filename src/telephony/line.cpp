@@ -136,7 +136,8 @@ void VM_CLine::VM_OnCallState(HCALL hCall, DWORD dwCallState, DWORD dwDetail, DW
     VM_CCall* call = VM_FindCall(hCall);
     VM_TRACE(g_bTraceTapi, "VM_CLine::VM_OnCallState : hCall=0x%x, pCall=0x%" PRIxPTR ", state=0x%x, priv=0x%x",
              hCall, reinterpret_cast<uintptr_t>(call), dwCallState, dwPrivilege);
-    if (call == nullptr) {
+    // Handle 0 names no call: nothing to ask the service about.
+    if (call == nullptr && hCall != 0) {
         VM_CCallInfor info(hCall);
         VM_CCallStatus status(hCall);
         if (info.VM_Query() == 0 && status.VM_Query() == 0) {
