@@ -41,6 +41,7 @@ bool VM_AddDefaultFolders(VM_CTree& tree, VM_ETreeKind kind, VM_CAppCfg& cfg) {
         cfg.m_idInbox = static_cast<uint8_t>(inbox->m_id);
         cfg.m_idDeleted = static_cast<uint8_t>(deleted->m_id);
         cfg.m_idBulkCall = static_cast<uint8_t>(bulk->m_id);
+        cfg.VM_Save();
     } else {
         for (const char* name : {"My Friends", "My Relatives", "My Colleagues", "My Business Partners"})
             tree.VM_Insert(root, new VM_CTreeItem(name, 3, 4));
@@ -79,6 +80,7 @@ bool VM_IsSelectableTarget(const VM_CAppCfg& cfg, VM_ETreeKind kind, const VM_CN
     return !(forCopy && folder->m_id == cfg.m_idDeleted);
 }
 
-bool VM_IsDropTarget(const VM_CNode* folder, int shownFolderId) {
-    return folder != nullptr && folder->m_id != 0 && folder->m_id != shownFolderId;
+bool VM_IsDropTarget(VM_ETreeKind kind, const VM_CNode* folder, int shownFolderId) {
+    if (folder == nullptr || folder->m_id == shownFolderId) return false;
+    return kind != VM_ETreeKind::kMessages || folder->m_id != 0;
 }

@@ -22,8 +22,8 @@ std::vector<VM_STreeRow> VM_GetTreeRows(const VM_CTree& tree);
 // Fills an empty tree with the default folders ("Phone Calls" with
 // "Inbox", "Deleted Messages", "Bulk Call"; or "Address Book" with the four
 // "My ..." folders) and saves it. For the message tree the identifiers of
-// the three folders are stored in the configuration. False when the tree was
-// not empty.
+// the three folders are stored in the configuration, which is saved. False
+// when the tree was not empty.
 bool VM_AddDefaultFolders(VM_CTree& tree, VM_ETreeKind kind, VM_CAppCfg& cfg);
 
 // Inserts "New Folder" (images 3 and 4) as the parent's last child and saves
@@ -38,5 +38,6 @@ bool VM_DeleteFolder(VM_CTree& tree, VM_CNode* folder);
 // The folder dialog of Move and Copy: the message root is never a target,
 // and Copy does not offer "Deleted Messages".
 bool VM_IsSelectableTarget(const VM_CAppCfg& cfg, VM_ETreeKind kind, const VM_CNode* folder, bool forCopy);
-// Dropping entries: neither the root nor the folder being shown.
-bool VM_IsDropTarget(const VM_CNode* folder, int shownFolderId);
+// Dropping entries: never the folder being shown, nor the message root
+// (the address-book root holds entries like any other folder).
+bool VM_IsDropTarget(VM_ETreeKind kind, const VM_CNode* folder, int shownFolderId);

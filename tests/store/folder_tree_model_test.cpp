@@ -77,9 +77,11 @@ TEST(FolderTreeModel, MoveCopyAndDropTargets) {
     EXPECT_TRUE(VM_IsSelectableTarget(cfg, VM_ETreeKind::kMessages, deleted, false));
     EXPECT_FALSE(VM_IsSelectableTarget(cfg, VM_ETreeKind::kMessages, deleted, true));
     EXPECT_TRUE(VM_IsSelectableTarget(cfg, VM_ETreeKind::kAddresses, root, false));
-    EXPECT_FALSE(VM_IsDropTarget(root, 1));
-    EXPECT_FALSE(VM_IsDropTarget(tree.VM_Find(1), 1));
-    EXPECT_TRUE(VM_IsDropTarget(deleted, 1));
+    EXPECT_FALSE(VM_IsDropTarget(VM_ETreeKind::kMessages, root, 1));
+    EXPECT_FALSE(VM_IsDropTarget(VM_ETreeKind::kMessages, tree.VM_Find(1), 1));
+    EXPECT_TRUE(VM_IsDropTarget(VM_ETreeKind::kMessages, deleted, 1));
+    EXPECT_TRUE(VM_IsDropTarget(VM_ETreeKind::kAddresses, root, 1));
+    EXPECT_FALSE(VM_IsDropTarget(VM_ETreeKind::kAddresses, root, 0));
 }
 
 TEST(FolderTreeModel, RowsOfADamagedTreeListEachFolderOnce) {
