@@ -38,6 +38,14 @@ bool CanCreateFilesIn(const std::string& folder) {
     return true;
 }
 
+// Where the program folder is when the executable's own path is unknown.
+std::string CurrentFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetCurrentDirectoryA(sizeof path, path);
+    if (length == 0 || length >= sizeof path) return {};
+    return WithoutTrailingSlashes(path);
+}
+
 std::string UserDataFolder() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     // The base directory rules ignore a relative value.
@@ -70,8 +78,9 @@ std::string VM_ChooseProgramFolder(const char* configuredHome, const std::string
         VM_MakeFolders(folder);
         return folder;
     }
-    if (!executableFolder.empty() && CanCreateFilesIn(executableFolder)) return executableFolder;
+    std::string folder = executableFolder.empty() ? CurrentFolder() : executableFolder;
+    if (!folder.empty() && CanCreateFilesIn(folder)) return folder;
     std::string fallback = UserDataFolder();
     if (!fallback.empty() && VM_MakeFolders(fallback)) return fallback;
-    return executableFolder;
+    return folder;
 }

@@ -3,8 +3,9 @@
 
 #include <string>
 
-// $VOCERRA_HOME when set; otherwise the executable's folder, or, when that
-// folder cannot be written, $XDG_DATA_HOME/vocerra (by default
+// $VOCERRA_HOME when set; otherwise the executable's folder (the current
+// directory when the executable's path is unknown), or, when that folder
+// cannot be written, $XDG_DATA_HOME/vocerra (by default
 // ~/.local/share/vocerra). The folder is created when missing. Empty when
 // none can be worked out.
 std::string VM_FindProgramFolder();

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -117,4 +118,9 @@ TEST(ConfigPaths, UnwritableExecutableFolderFallsBackToTheUserDataFolder) {
     EXPECT_EQ(fallback, dir.path() + "/data/vocerra");
     EXPECT_TRUE(FileExists(fallback));
     EXPECT_EQ(writable, dir.path());
+}
+
+TEST(ConfigPaths, UnknownExecutablePathUsesTheCurrentDirectory) {
+    TempDir dir(true);
+    EXPECT_EQ(VM_ChooseProgramFolder(nullptr, ""), std::filesystem::current_path().string());
 }
