@@ -1,6 +1,5 @@
 #include "store/address_entry_form.h"
 
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <vector>
@@ -92,9 +91,10 @@ std::optional<std::string> VM_CheckDuplicateEntry(const VM_CAppCfg* cfg, const V
         if (folder < 0) continue;
         std::optional<std::string> path = VM_GetAddrFolderPath(book, folder);
         if (!path) return std::string(VM_ENTRY_DUPLICATE_TEXT);
-        char message[kFolderPathLimit + 128];
-        std::snprintf(message, sizeof message, VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT, path->c_str());
-        return std::string(message);
+        // The found folder's own name is never cut, so the message is built
+        // whole rather than in a buffer sized for the cut path.
+        std::string message = VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT;
+        return message.replace(message.find("%s"), 2, *path);
     }
     return std::nullopt;
 }

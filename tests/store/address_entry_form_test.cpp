@@ -97,6 +97,13 @@ TEST_F(AddrEntryFormFiles, LongFolderPathsAreCutBelowTheRoot) {
     EXPECT_EQ("Address Book=>" + std::string(300, 'a'), VM_GetAddrFolderPath(*m_tree, ids.front()).value_or("-"));
     EXPECT_EQ("Address Book", VM_GetAddrFolderPath(*m_tree, 0).value_or("-"));
     EXPECT_FALSE(VM_GetAddrFolderPath(*m_tree, 77));
+
+    // The found folder's own name is never cut, nor is the message around it.
+    int32_t wide = AddFolder(0, std::string(1500, 'w').c_str());
+    AddEntry(wide, {"Ann", "555-0100"});
+    EXPECT_EQ("This caller already has an entry in your address book under Address Book=>" + std::string(1500, 'w') +
+                  " folder. ",
+              VM_CheckDuplicateEntry(m_cfg.get(), Form("New", "5550100"), std::nullopt, std::nullopt).value_or("-"));
 }
 
 TEST_F(AddrEntryFormFiles, StoringTrimsTextsAndSetsTheFlags) {
