@@ -24,6 +24,35 @@ const char* const VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT =
 const char* const VM_ENTRY_DUPLICATE_TEXT = "This caller already has an entry in your address book. ";
 const char* const VM_FOLDER_PATH_CUT_PREFIX = "Address Book=>...=>";
 
+const char* const VM_ENTRY_SPECIAL_WORD_PREFIX = "Use ";
+const char* const VM_ENTRY_SPECIAL_WORD_SUFFIX = "As Phone Number.";
+const char* const VM_ENTRY_NOTIFY_TEXT = "Notify me if this person calls.";
+const char* const VM_ENTRY_BULK_CALL_TEXT = "Sent to Bulk Call folder if this person calls.";
+const char* const VM_ENTRY_VALIDATING_TEXT = "Please wait while validating your address book entry...";
+
+const VM_SEntryFieldLabel VM_ENTRY_FIELD_LABELS[5] = {
+    {VM_CAddrEntry::kAttrNotes, "Notes:"},
+    {VM_CAddrEntry::kAttrName, "Name:"},
+    {VM_CAddrEntry::kAttrOffice, "Office Phone Number:"},
+    {VM_CAddrEntry::kAttrHome, "Home Phone Number:"},
+    {VM_CAddrEntry::kAttrCellular, "Cellular Phone Number:"},
+};
+
+const VM_SCallHandlingChoice VM_CALL_HANDLING_CHOICES[4] = {
+    {"Play the following greeting and take a message.", 0},
+    {"Block this caller by hanging up without playing greeting.", VM_CAddrEntry::kFlagBlockHangUp},
+    {"Block this caller by playing a special anti-telemarketer tone. ", VM_CAddrEntry::kFlagBlockTone},
+    {"Block this caller by playing the following announcement.", VM_CAddrEntry::kFlagBlockAnnounce},
+};
+
+const char* const VM_ADD_CALLER_COMMAND_TEXT = "Add selected caller to address book.";
+const char* const VM_BLOCK_CALLER_COMMAND_TEXT = "Block selected caller from calling in the future.";
+const char* const VM_NEW_ENTRY_TITLE = "New";
+const char* const VM_SELECT_FOLDER_TITLE = "Select Folder";
+const char* const VM_SELECT_FOLDER_TEXT =
+    "Please select where to save this address book entry that you have just entered.";
+const char* const VM_SELECT_FOLDER_BACK_TEXT = "<< Back";
+
 namespace {
 
 constexpr const char* kPathSeparator = "=>";

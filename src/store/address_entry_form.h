@@ -20,6 +20,36 @@ extern const char* const VM_ENTRY_NO_ANNOUNCEMENT_TEXT;
 extern const char* const VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT;  // "%s" is the folder path
 extern const char* const VM_ENTRY_DUPLICATE_TEXT;
 
+// The dialog's own texts, for the view to show as they are.
+extern const char* const VM_ENTRY_SPECIAL_WORD_PREFIX;  // "Use " before the list of special words
+extern const char* const VM_ENTRY_SPECIAL_WORD_SUFFIX;  // "As Phone Number." after it
+extern const char* const VM_ENTRY_NOTIFY_TEXT;
+extern const char* const VM_ENTRY_BULK_CALL_TEXT;
+extern const char* const VM_ENTRY_VALIDATING_TEXT;  // shown during the duplicate check
+
+struct VM_SEntryFieldLabel {
+    int attribute;
+    const char* label;
+};
+// The labels of the typed fields: notes, name, office, home, cellular.
+extern const VM_SEntryFieldLabel VM_ENTRY_FIELD_LABELS[5];
+
+struct VM_SCallHandlingChoice {
+    const char* text;
+    DWORD blockValue;
+};
+// The call-handling choices in the order offered; the first takes a message.
+extern const VM_SCallHandlingChoice VM_CALL_HANDLING_CHOICES[4];
+
+// Making an entry from the call log: the two commands, the entry dialog's
+// title, and the folder dialog that follows its OK.
+extern const char* const VM_ADD_CALLER_COMMAND_TEXT;
+extern const char* const VM_BLOCK_CALLER_COMMAND_TEXT;
+extern const char* const VM_NEW_ENTRY_TITLE;
+extern const char* const VM_SELECT_FOLDER_TITLE;
+extern const char* const VM_SELECT_FOLDER_TEXT;
+extern const char* const VM_SELECT_FOLDER_BACK_TEXT;
+
 // The path of a folder is cut with this prefix when it would grow past
 // kFolderPathLimit characters.
 extern const char* const VM_FOLDER_PATH_CUT_PREFIX;  // "Address Book=>...=>"
