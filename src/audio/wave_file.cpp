@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "diag/trace.h"
 #include "platform/win32/files.h"
@@ -81,7 +82,8 @@ BOOL VM_CWaveFile::VM_OpenExistFile(const char* fileName) {
     // A size beyond the bytes the file holds marks it damaged.
     if (m_ckFmt.cksize > static_cast<DWORD>(BytesLeftAfter(m_hmmio, m_ckFmt.dwDataOffset))) return VM_FailOpen();
     const DWORD alloc = m_ckFmt.cksize > kFormatSize ? m_ckFmt.cksize + 1 : kFormatAlloc;
-    BYTE* block = new BYTE[alloc]();
+    BYTE* block = new (std::nothrow) BYTE[alloc]();
+    if (block == nullptr) return VM_FailOpen();
     m_pFormat = reinterpret_cast<WAVEFORMATEX*>(block);
     const LONG got = mmioRead(m_hmmio, reinterpret_cast<char*>(block), static_cast<LONG>(m_ckFmt.cksize));
     if (got <= 0 || static_cast<DWORD>(got) != m_ckFmt.cksize) return VM_FailOpen();
@@ -124,7 +126,10 @@ BOOL VM_CWaveFile::VM_OpenNewFile(const char* fileName) {
 BOOL VM_CWaveFile::VM_SetFormat(const WAVEFORMATEX* format) {
     if (format == nullptr) return FALSE;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (m_pFormat == nullptr) m_pFormat = reinterpret_cast<WAVEFORMATEX*>(new BYTE[kFormatAlloc]());
+    if (m_pFormat == nullptr) {
+        m_pFormat = reinterpret_cast<WAVEFORMATEX*>(new (std::nothrow) BYTE[kFormatAlloc]());
+    }
+    if (m_pFormat == nullptr) return FALSE;
     std::memcpy(m_pFormat, format, kFormatSize);
     return TRUE;
 }
