@@ -122,8 +122,9 @@ std::optional<std::string> VM_CheckDuplicateEntry(const VM_CAppCfg* cfg, const V
         if (!path) return std::string(VM_ENTRY_DUPLICATE_TEXT);
         // The found folder's own name is never cut, so the message is built
         // whole rather than in a buffer sized for the cut path.
-        std::string message = VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT;
-        return message.replace(message.find("%s"), 2, *path);
+        const std::string text = VM_ENTRY_DUPLICATE_IN_FOLDER_TEXT;
+        const size_t at = text.find("%s");
+        return text.substr(0, at) + *path + text.substr(at + 2);
     }
     return std::nullopt;
 }
