@@ -196,6 +196,26 @@ TEST(MessageQueue, WakeDescriptorFollowsThePendingMessages) {
     });
 }
 
+TEST(MessageQueue, MessagesAlreadyReadInABatchStayVisibleToEveryRead) {
+    QueueThread t([] {
+        DWORD self = GetCurrentThreadId();
+        for (int i = 1; i <= 4; ++i) PostThreadMessageA(self, WM_USER + i, static_cast<WPARAM>(i), 0);
+        MSG msg;
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+        EXPECT_EQ(msg.wParam, 1u);
+        // The rest were taken from the shared queue with the first one.
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 3, WM_USER + 3, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, 3u);
+        int fd = GetMessageQueueFd();
+        EXPECT_TRUE(Readable(fd)) << "two messages wait but the descriptor says none";
+        ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+        EXPECT_EQ(msg.wParam, 2u);
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, 4u);
+        EXPECT_FALSE(Readable(fd));
+    });
+}
+
 TEST(MessageQueue, WakeDescriptorBecomesReadableWhenATimerFallsDue) {
     QueueThread t([] {
         int fd = GetMessageQueueFd();

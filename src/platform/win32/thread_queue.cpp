@@ -145,16 +145,32 @@ void ThreadQueue::PostQuit(int exitCode) {
     m_changed.notify_one();
 }
 
-bool ThreadQueue::TakeLocked(MSG* out, const MessageFilter& filter, bool remove) {
-    for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
+bool ThreadQueue::TakeFrom(std::deque<MSG>& messages, MSG* out, const MessageFilter& filter, bool remove) {
+    for (auto it = messages.begin(); it != messages.end(); ++it) {
         if (!filter.Matches(it->hwnd, it->message)) continue;
         *out = *it;
         if (!remove) return true;
-        if (it == m_messages.begin())
-            m_messages.pop_front();
+        if (it == messages.begin())
+            messages.pop_front();
         else
-            m_messages.erase(it);
-        UpdateReadyLocked();
+            messages.erase(it);
+        return true;
+    }
+    return false;
+}
+
+void ThreadQueue::TakeAllPostsLocked() {
+    if (m_taken.empty())
+        m_taken.swap(m_messages);
+    else
+        m_taken.insert(m_taken.end(), m_messages.begin(), m_messages.end());
+    m_messages.clear();
+    UpdateReadyLocked();
+}
+
+bool ThreadQueue::TakeLocked(MSG* out, const MessageFilter& filter, bool remove) {
+    if (TakeFrom(m_messages, out, filter, remove)) {
+        if (remove) UpdateReadyLocked();
         return true;
     }
     // The quit request passes every filter.
@@ -194,6 +210,7 @@ std::optional<ThreadQueue::Clock::time_point> ThreadQueue::NextDueLocked(const M
 }
 
 bool ThreadQueue::Peek(MSG* out, const MessageFilter& filter, bool remove) {
+    if (TakeFrom(m_taken, out, filter, remove)) return true;
     std::lock_guard<std::mutex> guard(m_lock);
     bool found = TakeLocked(out, filter, remove);
     SyncFdLocked();
@@ -201,8 +218,18 @@ bool ThreadQueue::Peek(MSG* out, const MessageFilter& filter, bool remove) {
 }
 
 void ThreadQueue::Get(MSG* out, const MessageFilter& filter) {
+    if (TakeFrom(m_taken, out, filter, true)) return;
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
+        // Without a wake-up descriptor to keep in step, take every post at
+        // once and serve the rest of the batch without the lock.
+        if (m_epollFd < 0 && !m_messages.empty()) {
+            TakeAllPostsLocked();
+            lock.unlock();
+            if (TakeFrom(m_taken, out, filter, true)) return;
+            lock.lock();
+            continue;
+        }
         if (TakeLocked(out, filter, true)) {
             SyncFdLocked();
             return;
@@ -235,6 +262,7 @@ void ThreadQueue::SpinForPost(std::unique_lock<std::mutex>& lock, size_t seen) {
 }
 
 void ThreadQueue::WaitForAny() {
+    if (!m_taken.empty()) return;
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
         if (!m_messages.empty() || m_quitPending) return;
@@ -272,8 +300,10 @@ bool ThreadQueue::KillTimer(HWND hwnd, UINT_PTR id) {
 }
 
 void ThreadQueue::ForgetWindow(HWND hwnd) {
+    std::erase_if(m_taken, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
     std::lock_guard<std::mutex> guard(m_lock);
     std::erase_if(m_messages, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
+    UpdateReadyLocked();
     std::erase_if(m_timers, [hwnd](const Timer& t) { return t.hwnd == hwnd; });
     SyncFdLocked();
 }
@@ -281,6 +311,11 @@ void ThreadQueue::ForgetWindow(HWND hwnd) {
 int ThreadQueue::Fd() {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_epollFd >= 0) return m_epollFd;
+    // From now on every waiting message is in m_messages, where the
+    // descriptor can see it.
+    m_messages.insert(m_messages.begin(), m_taken.begin(), m_taken.end());
+    m_taken.clear();
+    UpdateReadyLocked();
     m_eventFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     m_timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     m_epollFd = epoll_create1(EPOLL_CLOEXEC);

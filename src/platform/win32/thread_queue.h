@@ -68,7 +68,9 @@ private:
         TIMERPROC proc;
     };
 
+    static bool TakeFrom(std::deque<MSG>& messages, MSG* out, const MessageFilter& filter, bool remove);
     bool TakeLocked(MSG* out, const MessageFilter& filter, bool remove);
+    void TakeAllPostsLocked();
     bool TakeTimerLocked(MSG* out, const MessageFilter& filter, bool remove);
     std::optional<Clock::time_point> NextDueLocked(const MessageFilter* filter) const;
     void SyncFdLocked();
@@ -80,6 +82,10 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<MSG> m_messages;
+    // Posts the owning thread has moved out in one go, all older than those
+    // in m_messages. Only the owning thread touches it, without the lock, so
+    // a busy reader takes the lock once per batch rather than per message.
+    std::deque<MSG> m_taken;
     // Mirrors m_messages.size() + quit, readable without the lock.
     alignas(64) std::atomic<size_t> m_ready{0};
     std::vector<Timer> m_timers;
