@@ -34,7 +34,8 @@ struct CallInfoBytes {
             if (!part) return;
             offset = static_cast<DWORD>(bytes.size());
             size = static_cast<DWORD>(part->size());
-            bytes.insert(bytes.end(), part->begin(), part->end());
+            bytes.resize(offset + size);
+            if (size != 0) std::memcpy(bytes.data() + offset, part->data(), size);
         };
         append(number, info.dwCallerIDSize, info.dwCallerIDOffset);
         append(name, info.dwCallerIDNameSize, info.dwCallerIDNameOffset);
