@@ -4,16 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/wave_file_names.h"
 #include "platform/win32/files.h"
 
-namespace {
 
-bool FileExists(const char* path) {
-    if (path == nullptr || path[0] == '\0') return false;
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+namespace {
 
 // The decimal number at [pos, pos + width) of text, as far as the text
 // reaches; 0 when it does not reach the field at all.
@@ -47,38 +41,19 @@ VM_CCallInfo::VM_CCallInfo(const VM_CCallInfo& other) : VM_CItem(other) {}
 
 VM_CItem* VM_CCallInfo::VM_Clone() const {
     auto* copy = new VM_CCallInfo(*this);
-    std::optional<std::string> wave = copy->VM_GetWaveFileText();
-    if (!wave) return copy;
-    char* copied = VM_CopyToUniqueWaveName(wave->c_str(), "Msg");
-    if (copied == nullptr) {
-        delete copy;
-        return nullptr;
-    }
-    copy->VM_SetAttr(kAttrWaveFile, copied);
-    delete[] copied;
-    return copy;
-}
-
-void VM_CCallInfo::VM_Delete() {
-    std::optional<std::string> wave = VM_GetAttrText(kAttrWaveFile);
-    if (wave && !wave->empty()) DeleteFileA(wave->c_str());
-    delete this;
-}
-
-const char* VM_CCallInfo::VM_GetWaveFile() {
-    std::lock_guard<std::recursive_mutex> guard(VM_Lock());
-    const char* path = VM_GetAttr(kAttrWaveFile);
-    if (path != nullptr && FileExists(path)) return path;
-    VM_SetAttr(kAttrWaveFile, nullptr);
+    if (VM_CopyOwnedFile(*copy, kAttrWaveFile, "Msg")) return copy;
+    delete copy;
     return nullptr;
 }
 
-std::optional<std::string> VM_CCallInfo::VM_GetWaveFileText() {
-    std::lock_guard<std::recursive_mutex> guard(VM_Lock());
-    const char* path = VM_GetWaveFile();
-    if (path == nullptr) return std::nullopt;
-    return std::string(path);
+void VM_CCallInfo::VM_Delete() {
+    VM_DeleteOwnedFile(kAttrWaveFile);
+    delete this;
 }
+
+const char* VM_CCallInfo::VM_GetWaveFile() { return VM_GetOwnedFile(kAttrWaveFile); }
+
+std::optional<std::string> VM_CCallInfo::VM_GetWaveFileText() { return VM_GetOwnedFileText(kAttrWaveFile); }
 
 int VM_CCallInfo::VM_GetMailbox() {
     std::lock_guard<std::recursive_mutex> guard(VM_Lock());
@@ -137,8 +112,7 @@ const char* VM_CCallInfo::VM_GetRecordedText() {
 
 const char* VM_CCallInfo::VM_PeekRecordedText() const {
     if (VM_GetFlags() & kFlagBlocked) return "Blocked";
-    std::optional<std::string> path = VM_GetAttrText(kAttrWaveFile);
-    return path && FileExists(path->c_str()) ? "Yes" : "No";
+    return VM_HasOwnedFile(kAttrWaveFile) ? "Yes" : "No";
 }
 
 std::string VM_FormatRecordingSize(unsigned long long size) {

@@ -4,6 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/wave_file_names.h"
+#include "platform/win32/files.h"
+
+namespace {
+
+bool FileExists(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 VM_CItem::VM_CItem(uint8_t count) : m_nCount(count > kMaxAttributes ? kMaxAttributes : count) {}
 
 VM_CItem::VM_CItem(const VM_CItem& other) : m_id(0), m_nCount(other.m_nCount) {
@@ -89,4 +102,39 @@ void VM_CItem::VM_ClearFlags(DWORD bits) {
     if (bits == 0) return;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     VM_StoreFlags(VM_GetFlags() & ~bits);
+}
+
+const char* VM_CItem::VM_GetOwnedFile(int index) {
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    const char* path = VM_GetAttr(index);
+    if (path != nullptr && FileExists(path)) return path;
+    VM_SetAttr(index, nullptr);
+    return nullptr;
+}
+
+std::optional<std::string> VM_CItem::VM_GetOwnedFileText(int index) {
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    const char* path = VM_GetOwnedFile(index);
+    if (path == nullptr) return std::nullopt;
+    return std::string(path);
+}
+
+bool VM_CItem::VM_HasOwnedFile(int index) const {
+    std::optional<std::string> path = VM_GetAttrText(index);
+    return path && FileExists(path->c_str());
+}
+
+bool VM_CItem::VM_CopyOwnedFile(VM_CItem& copy, int index, const char* prefix) {
+    std::optional<std::string> path = copy.VM_GetOwnedFileText(index);
+    if (!path) return true;
+    char* copied = VM_CopyToUniqueWaveName(path->c_str(), prefix);
+    if (copied == nullptr) return false;
+    copy.VM_SetAttr(index, copied);
+    delete[] copied;
+    return true;
+}
+
+void VM_CItem::VM_DeleteOwnedFile(int index) {
+    std::optional<std::string> path = VM_GetAttrText(index);
+    if (path && !path->empty()) DeleteFileA(path->c_str());
 }

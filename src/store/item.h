@@ -52,6 +52,18 @@ public:
 protected:
     VM_CItem(const VM_CItem& other);
     std::recursive_mutex& VM_Lock() const { return m_lock; }
+
+    // Records that own a wave file (a message, a personal greeting) name it
+    // in one attribute. The name while the file exists; a name whose file is
+    // gone is cleared.
+    const char* VM_GetOwnedFile(int index);
+    std::optional<std::string> VM_GetOwnedFileText(int index);
+    // Whether the file named in the attribute exists, changing nothing.
+    bool VM_HasOwnedFile(int index) const;
+    // Gives copy a copy of the file of its own under a unique name with the
+    // prefix; false when the file could not be copied.
+    static bool VM_CopyOwnedFile(VM_CItem& copy, int index, const char* prefix);
+    void VM_DeleteOwnedFile(int index);
     int VM_AttrCount() const { return m_nCount < kMaxAttributes ? m_nCount : kMaxAttributes; }
 
 private:
