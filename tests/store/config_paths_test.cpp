@@ -7,9 +7,11 @@
 
 #include "store/app_config.h"
 #include "store/program_folder.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 using testsupport::FileExists;
+using testsupport::ScopedEnv;
 using testsupport::TempDir;
 
 namespace {
@@ -21,27 +23,6 @@ std::string Take(char* path) {
 }
 
 // Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        const char* previous = std::getenv(name);
-        m_bHad = previous != nullptr;
-        if (m_bHad) m_previous = previous;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_bHad) {
-            setenv(m_name, m_previous.c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    bool m_bHad;
-    std::string m_previous;
-};
 
 }  // namespace
 
@@ -101,7 +82,7 @@ TEST(ConfigPaths, UnwritableProgramFolderKeepsSettingsInMemory) {
 
 TEST(ConfigPaths, ProgramFolderComesFromTheEnvironmentAndIsCreated) {
     TempDir dir;
-    ScopedEnv home("VOCERRA_HOME", dir.path() + "/a/b/");
+    ScopedEnv home("VOCERRA_HOME", (dir.path() + "/a/b/").c_str());
     EXPECT_EQ(VM_FindProgramFolder(), dir.path() + "/a/b");
     {
         VM_CAppCfg cfg;
@@ -112,7 +93,7 @@ TEST(ConfigPaths, ProgramFolderComesFromTheEnvironmentAndIsCreated) {
 
 TEST(ConfigPaths, UnwritableExecutableFolderFallsBackToTheUserDataFolder) {
     TempDir dir;
-    ScopedEnv data("XDG_DATA_HOME", dir.path() + "/data/");
+    ScopedEnv data("XDG_DATA_HOME", (dir.path() + "/data/").c_str());
     std::string fallback = VM_ChooseProgramFolder(nullptr, "/proc/self");
     std::string writable = VM_ChooseProgramFolder("", dir.path());
     EXPECT_EQ(fallback, dir.path() + "/data/vocerra");
