@@ -21,7 +21,8 @@ VM_CStateMachine::~VM_CStateMachine() { delete[] m_ppRows; }
 bool VM_CStateMachine::BeginRun() {
     std::lock_guard<std::mutex> guard(m_startLock);
     DWORD self = GetCurrentThreadId();
-    // A stop kept from before the first run counts only for the thread it named.
+    // A stop kept from before the first run counts only for the thread it
+    // named; it ends the run before the start action.
     bool stopEarly = !m_bStarted && m_idEarlyStop == self;
     m_bStarted = true;
     m_idEarlyStop = 0;
@@ -32,7 +33,9 @@ bool VM_CStateMachine::BeginRun() {
 
 bool VM_CStateMachine::VM_Run() {
     if (m_pCbk == nullptr || m_ppRows == nullptr) return false;
-    BeginRun();
+    // The call may have ended before its worker got here: then greeting
+    // nobody would only keep the thread that waits for this one blocked.
+    if (BeginRun()) return true;
     m_nState = 0;
     m_pCbk->VM_DoAction(SM_START_ACTION);
     if (!m_pCbk->VM_OnEnterState(m_nState, 0, 0)) return true;

@@ -43,7 +43,8 @@ public:
     // Runs on the calling thread until the machine ends; false only when inert.
     bool VM_Run();
     // Asks the run on thread idThread to end. A stop that arrives before the
-    // first run has started is kept and ends that run as soon as it starts.
+    // first run has started is kept: that run then ends at once, before its
+    // start action.
     bool VM_Stop(DWORD idThread);
 
 private:
@@ -52,6 +53,7 @@ private:
         int next;
     };
 
+    // True when a stop kept from before the run ends it at once.
     bool BeginRun();
     bool FindTransition(DWORD event, Transition* out);
     void TraceTransition(DWORD event, const Transition& t) const;

@@ -263,6 +263,7 @@ TEST(StateMachineConcurrency, StopBeforeTheRunStartsTakesEffectWhenItStarts) {
     ResumeThread(h);
     EXPECT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0) << "run did not end: the early stop was lost";
     EXPECT_TRUE(worker.ran.load());
-    EXPECT_EQ(cbk.entered, (std::vector<int>{0}));
+    EXPECT_TRUE(cbk.actions.empty()) << "the run went on after a stop kept for it";
+    EXPECT_TRUE(cbk.entered.empty());
     CloseHandle(h);
 }
