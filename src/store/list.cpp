@@ -67,17 +67,9 @@ bool VM_CList::VM_Load() {
     VM_Clear();
     m_dwFlags &= ~(kChanged | kCursorStale);
     if (!m_szFile) return true;
-    std::string bytes;
-    switch (VM_ReadStoredFile(m_szFile->c_str(), bytes)) {
-        case VM_FileState::kMissing:
-            return true;
-        case VM_FileState::kUnreadable:
-            VM_MarkDamaged("cannot be read");
-            return false;
-        case VM_FileState::kRead:
-            break;
-    }
-    return VM_LoadBytes(bytes);
+    return VM_LoadStoredFile(
+        m_szFile->c_str(), [this](const char* why) { VM_MarkDamaged(why); },
+        [this](const std::string& bytes) { return VM_LoadBytes(bytes); });
 }
 
 bool VM_CList::VM_LoadBytes(const std::string& bytes) {

@@ -54,3 +54,18 @@ bool VM_DeleteStoredFile(const char* path) {
     if (path == nullptr) return true;
     return unlink(path) == 0 || errno == ENOENT;
 }
+
+bool VM_LoadStoredFile(const char* path, const std::function<void(const char* why)>& damaged,
+                       const std::function<bool(const std::string& bytes)>& load) {
+    std::string bytes;
+    switch (VM_ReadStoredFile(path, bytes)) {
+        case VM_FileState::kMissing:
+            return true;
+        case VM_FileState::kUnreadable:
+            damaged("cannot be read");
+            return false;
+        case VM_FileState::kRead:
+            break;
+    }
+    return load(bytes);
+}

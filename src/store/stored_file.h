@@ -4,6 +4,7 @@
 // then renamed over the old one. A failed save leaves the old file as it was.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "store/file_replace.h"
@@ -15,6 +16,11 @@ enum class VM_FileState {
 };
 
 VM_FileState VM_ReadStoredFile(const char* path, std::string& bytes);
+
+// Reads a list or tree file for its loader: a missing file loads as empty
+// (true); one that exists but cannot be read whole goes to damaged (false).
+bool VM_LoadStoredFile(const char* path, const std::function<void(const char* why)>& damaged,
+                       const std::function<bool(const std::string& bytes)>& load);
 
 // Returns false, with the old file untouched and no temporary file left
 // behind, when anything fails (folder not writable, disk full, rename).

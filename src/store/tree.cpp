@@ -139,17 +139,9 @@ bool VM_CTree::VM_Load() {
     VM_Clear();
     m_bChanged = false;
     if (!m_szFile) return true;
-    std::string bytes;
-    switch (VM_ReadStoredFile(m_szFile->c_str(), bytes)) {
-        case VM_FileState::kMissing:
-            return true;
-        case VM_FileState::kUnreadable:
-            VM_MarkDamaged("cannot be read");
-            return false;
-        case VM_FileState::kRead:
-            break;
-    }
-    return VM_LoadBytes(bytes);
+    return VM_LoadStoredFile(
+        m_szFile->c_str(), [this](const char* why) { VM_MarkDamaged(why); },
+        [this](const std::string& bytes) { return VM_LoadBytes(bytes); });
 }
 
 bool VM_CTree::VM_LoadBytes(const std::string& bytes) {
