@@ -18,6 +18,7 @@
 #include "platform/winmm/file_endpoint.h"
 #include "platform/winmm/g711.h"
 #include "platform/winmm/sim_call_audio_device.h"
+#include "support/message_window.h"
 #include "support/temp_dir.h"
 #include "wave_test_files.h"
 
@@ -34,26 +35,10 @@ const bool kNoCards = [] { return setenv("VOCERRA_NO_SOUND_CARDS", "1", 1) == 0;
 constexpr DWORD kAllFormats = simline::kFormatPcm16 | simline::kFormatPcm8 | simline::kFormatALaw |
                               simline::kFormatMuLaw;
 
-LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 // A window of the test thread that receives the players' notices.
 class Owner {
 public:
-    Owner() {
-        static const bool registered = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = OwnerProc;
-            wc.lpszClassName = "VocerraPlayerTestOwner";
-            return RegisterClassA(&wc) != 0;
-        }();
-        EXPECT_TRUE(registered);
-        m_hwnd = CreateWindowExA(0, "VocerraPlayerTestOwner", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                 nullptr);
-    }
-    ~Owner() { DestroyWindow(m_hwnd); }
-    HWND hwnd() const { return m_hwnd; }
+    HWND hwnd() const { return m_window.hwnd(); }
 
     // The next WM_WAVE_DONE, or false when none came within a generous
     // real-time bound (a guard against hangs, not a timing check).
@@ -61,7 +46,7 @@ public:
         const auto end = std::chrono::steady_clock::now() + bound;
         while (std::chrono::steady_clock::now() < end) {
             MSG msg{};
-            while (PeekMessageA(&msg, m_hwnd, 0, 0, PM_REMOVE)) {
+            while (PeekMessageA(&msg, hwnd(), 0, 0, PM_REMOVE)) {
                 if (msg.message == WM_WAVE_DONE) {
                     *out = msg;
                     return true;
@@ -75,7 +60,7 @@ public:
     bool WaitQueuedDone() {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         MSG msg{};
-        while (!PeekMessageA(&msg, m_hwnd, WM_WAVE_DONE, WM_WAVE_DONE, PM_NOREMOVE)) {
+        while (!PeekMessageA(&msg, hwnd(), WM_WAVE_DONE, WM_WAVE_DONE, PM_NOREMOVE)) {
             if (std::chrono::steady_clock::now() > end) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -84,11 +69,11 @@ public:
     // Whether a WM_WAVE_DONE is waiting now.
     bool HasDone() {
         MSG msg{};
-        return PeekMessageA(&msg, m_hwnd, WM_WAVE_DONE, WM_WAVE_DONE, PM_REMOVE) != 0;
+        return PeekMessageA(&msg, hwnd(), WM_WAVE_DONE, WM_WAVE_DONE, PM_REMOVE) != 0;
     }
 
 private:
-    HWND m_hwnd = nullptr;
+    testsupport::MessageWindow m_window;
 };
 
 class PlayerConcurrency : public ::testing::Test {

@@ -21,6 +21,7 @@
 #include "platform/win32/messages.h"
 #include "platform/winmm/sim_call_audio_device.h"
 #include "platform/winmm/wave_endpoint.h"
+#include "support/message_window.h"
 #include "support/signals.h"
 #include "support/temp_dir.h"
 
@@ -32,26 +33,10 @@ const bool kNoCards = [] { return setenv("VOCERRA_NO_SOUND_CARDS", "1", 1) == 0;
 
 constexpr LONG kBufferSamples = 800;  // 1600 bytes of 16-bit PCM
 
-LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 // A window of the test thread that collects the recorder's notices.
 class Owner {
 public:
-    Owner() {
-        static const bool registered = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = OwnerProc;
-            wc.lpszClassName = "VocerraRecorderTestOwner";
-            return RegisterClassA(&wc) != 0;
-        }();
-        EXPECT_TRUE(registered);
-        m_hwnd = CreateWindowExA(0, "VocerraRecorderTestOwner", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                 nullptr, nullptr, nullptr);
-    }
-    ~Owner() { DestroyWindow(m_hwnd); }
-    HWND hwnd() const { return m_hwnd; }
+    HWND hwnd() const { return m_window.hwnd(); }
 
     // Collects notices until WM_WAVE_DONE (true) or until `until` says stop
     // (false). The real-time bound only guards against a hang.
@@ -60,7 +45,7 @@ public:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (std::chrono::steady_clock::now() < end) {
             MSG msg{};
-            while (PeekMessageA(&msg, m_hwnd, 0, 0, PM_REMOVE)) {
+            while (PeekMessageA(&msg, hwnd(), 0, 0, PM_REMOVE)) {
                 out.push_back(msg);
                 if (msg.message == WM_WAVE_DONE) return true;
             }
@@ -75,7 +60,7 @@ public:
     }
 
 private:
-    HWND m_hwnd = nullptr;
+    testsupport::MessageWindow m_window;
 };
 
 // What the recorder must have made of the line's samples: the DC filter,

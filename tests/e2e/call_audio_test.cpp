@@ -16,6 +16,7 @@
 #include "audio/wave_test_files.h"
 #include "platform/winmm/g711.h"
 #include "platform/winmm/sim_call_audio_device.h"
+#include "support/message_window.h"
 #include "support/temp_dir.h"
 #include "telephony/line_harness.h"
 #include "telephony/var_structs.h"
@@ -56,28 +57,14 @@ bool WaitDone(HWND owner) {
     return false;
 }
 
-HWND MakeOwnerWindow() {
-    static const bool registered = [] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcA(hwnd, msg, w, l); };
-        wc.lpszClassName = "VocerraCallAudioTestOwner";
-        return RegisterClassA(&wc) != 0;
-    }();
-    EXPECT_TRUE(registered);
-    return CreateWindowExA(0, "VocerraCallAudioTestOwner", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                           nullptr);
-}
-
 class CallAudioConcurrency : public linetest::SimLineTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(kNoCards);
         platform::SetTimeScale(40.0);
         simline::InstallSimCallAudio();
-        m_owner = MakeOwnerWindow();
     }
     void TearDown() override {
-        DestroyWindow(m_owner);
         linetest::SimLineTest::TearDown();
         simline::SetCallAudioFactory(nullptr);
         platform::SetTimeScale(1.0);
@@ -95,7 +82,8 @@ protected:
     simline::SimCallAudio* RemoteAudio() { return dynamic_cast<simline::SimCallAudio*>(m_remote->Audio()); }
 
     testsupport::TempDir m_dir;
-    HWND m_owner = nullptr;
+    testsupport::MessageWindow m_window;
+    const HWND m_owner = m_window.hwnd();
     std::shared_ptr<simline::SimCall> m_remote;
 };
 
