@@ -122,7 +122,8 @@ UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFil
         std::memcpy(tempFileName, name.c_str(), name.size() + 1);
         return unique & 0xFFFF;
     }
-    UINT start = (GetTickCount() & 0xFFFF) ? (GetTickCount() & 0xFFFF) : 1;
+    // Start from the clock, as the platform does, so names rarely collide.
+    UINT start = GetTickCount() & 0xFFFF;
     for (UINT i = 0; i < 0xFFFF; ++i) {
         UINT number = (start + i - 1) % 0xFFFF + 1;
         std::string name = nameFor(number);
