@@ -1,16 +1,42 @@
 #include "platform/lines/services/line_services.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/lines/sim/sim_call_audio_device.h"
+#include "platform/lines/sip/sip_line_service.h"
+#include "platform/lines/sip/sip_settings.h"
 #include "platform/lines/sim/sim_line_service.h"
 
 namespace lines {
 
 struct LineServices::Installed {
+    std::unique_ptr<sipline::SipLineService> sip;
     std::unique_ptr<simline::SimLineService> sim;
 };
+
+namespace {
+
+// The SIP line, when its settings are in the registry and its address can
+// be bound.
+std::unique_ptr<sipline::SipLineService> StartSipLine() {
+    sipline::SipSettings settings;
+    if (!sipline::LoadSipSettings(&settings)) return nullptr;
+    auto service = std::make_unique<sipline::SipLineService>(settings);
+    std::string error;
+    if (!service->Start(&error)) {
+        // Said where a person starting the program sees it; the error
+        // names the address, never the account's password.
+        std::fprintf(stderr, "vocerra: the SIP line cannot start: %s\n", error.c_str());
+        return nullptr;
+    }
+    service->Install();
+    return service;
+}
+
+}  // namespace
 
 bool SimulatedLineForced() {
     const char* value = std::getenv("VOCERRA_SIM_LINE");
@@ -19,6 +45,8 @@ bool SimulatedLineForced() {
 
 LineServices::LineServices() : m_installed(std::make_unique<Installed>()) {
     DWORD realLines = 0;
+    m_installed->sip = StartSipLine();
+    if (m_installed->sip) realLines++;
     if (realLines == 0 || SimulatedLineForced()) {
         simline::InstallSimCallAudio();
         simline::LineConfig config;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "lines/sip/sdp_offer.h"
+#include "platform/lines/sip/sdp_offer.h"
 #include "platform/winmm/wave_format.h"
 
 namespace sipline {

@@ -1,4 +1,4 @@
-#include "lines/sip/caller_identity.h"
+#include "platform/lines/sip/caller_identity.h"
 
 #include <cctype>
 

@@ -1,14 +1,14 @@
-#include "lines/sip/sip_line_service.h"
+#include "platform/lines/sip/sip_line_service.h"
 
 #include <chrono>
 #include <random>
 #include <utility>
 
-#include "lines/sip/caller_identity.h"
-#include "lines/sip/register_backoff.h"
-#include "lines/sip/sdp_offer.h"
-#include "lines/sip/sip_call_media.h"
-#include "lines/sip/telephone_event.h"
+#include "platform/lines/sip/caller_identity.h"
+#include "platform/lines/sip/register_backoff.h"
+#include "platform/lines/sip/sdp_offer.h"
+#include "platform/lines/sip/sip_call_media.h"
+#include "platform/lines/sip/telephone_event.h"
 #include "platform/win32/clock.h"
 
 namespace sipline {
@@ -104,13 +104,13 @@ void SipLineService::Stop() {
 }
 
 void SipLineService::Install() {
-    tapisp::SetLineProvider(this);
+    tapisp::AddLineProvider(this);
     m_installed = true;
 }
 
 void SipLineService::Uninstall() {
     Lock lock(tapisp::ServiceLock());
-    if (m_installed && tapisp::GetLineProvider() == this) tapisp::SetLineProvider(nullptr);
+    if (m_installed) tapisp::RemoveLineProvider(this);
     m_installed = false;
     m_sink = nullptr;
 }

@@ -1,4 +1,4 @@
-#include "lines/sip/telephone_event.h"
+#include "platform/lines/sip/telephone_event.h"
 
 #include <cctype>
 #include <string>

@@ -1,4 +1,4 @@
-#include "lines/sip/g711_transcode.h"
+#include "platform/lines/sip/g711_transcode.h"
 
 #include <cstring>
 

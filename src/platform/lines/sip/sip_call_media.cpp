@@ -1,11 +1,11 @@
-#include "lines/sip/sip_call_media.h"
+#include "platform/lines/sip/sip_call_media.h"
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
 
-#include "lines/sip/g711_transcode.h"
+#include "platform/lines/sip/g711_transcode.h"
 #include "platform/winmm/wave_endpoint.h"
 
 namespace sipline {

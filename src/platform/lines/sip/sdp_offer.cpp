@@ -1,4 +1,4 @@
-#include "lines/sip/sdp_offer.h"
+#include "platform/lines/sip/sdp_offer.h"
 
 #include <algorithm>
 #include <cctype>

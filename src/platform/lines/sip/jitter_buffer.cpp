@@ -1,4 +1,4 @@
-#include "lines/sip/jitter_buffer.h"
+#include "platform/lines/sip/jitter_buffer.h"
 
 #include <algorithm>
 #include <cstring>

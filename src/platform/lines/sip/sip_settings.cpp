@@ -1,4 +1,4 @@
-#include "lines/sip/sip_settings.h"
+#include "platform/lines/sip/sip_settings.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "lines/sip/sip_stack.h"
+#include "platform/lines/sip/sip_stack.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "lines/sip/sip_settings.h"
-#include "lines/sip/sip_stack.h"
+#include "platform/lines/sip/sip_settings.h"
+#include "platform/lines/sip/sip_stack.h"
 #include "platform/tapi/line_provider.h"
 
 namespace sipline {

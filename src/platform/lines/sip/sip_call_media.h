@@ -14,8 +14,8 @@
 #include <mutex>
 #include <string>
 
-#include "lines/sip/jitter_buffer.h"
-#include "lines/sip/sdp_offer.h"
+#include "platform/lines/sip/jitter_buffer.h"
+#include "platform/lines/sip/sdp_offer.h"
 #include "platform/winmm/wave_format.h"
 
 namespace sipline {
