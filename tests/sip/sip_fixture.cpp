@@ -110,6 +110,10 @@ std::unique_ptr<PeerProcess> SipLineFixture::Sipp(const std::string& scenario, c
                                      "-error_file",
                                      m_dir.file("sipp_errors.log")};
     for (const auto& [key, value] : keys) {
+        if (key == "hold") {  // sipp takes no keys in attributes: the pause is -d
+            argv.insert(argv.end(), {"-d", value});
+            continue;
+        }
         argv.push_back("-key");
         argv.push_back(key);
         argv.push_back(value);

@@ -262,3 +262,60 @@ std::string ToneULaw(double hz, std::size_t samples) {
 }
 
 }  // namespace siptest
+
+namespace siptest {
+
+bool PlayToEnd(UINT deviceId, WORD formatTag, WORD bits, const std::string& bytes) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = formatTag;
+    f.nChannels = 1;
+    f.nSamplesPerSec = 8000;
+    f.wBitsPerSample = bits;
+    f.nBlockAlign = static_cast<WORD>(bits / 8);
+    f.nAvgBytesPerSec = 8000u * f.nBlockAlign;
+    HWAVEOUT out = nullptr;
+    if (waveOutOpen(&out, deviceId, &f, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) return false;
+    std::string data = bytes;
+    WAVEHDR h{};
+    h.lpData = data.data();
+    h.dwBufferLength = static_cast<DWORD>(data.size());
+    waveOutPrepareHeader(out, &h, sizeof h);
+    waveOutWrite(out, &h, sizeof h);
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!(winmm::LoadHeaderFlags(&h) & WHDR_DONE) && std::chrono::steady_clock::now() < guard)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool done = (winmm::LoadHeaderFlags(&h) & WHDR_DONE) != 0;
+    waveOutReset(out);
+    waveOutUnprepareHeader(out, &h, sizeof h);
+    waveOutClose(out);
+    return done;
+}
+
+void SendPress(RtpPeer& peer, std::uint8_t payloadType, int event, std::uint16_t* sequence,
+               std::uint32_t timestamp) {
+    for (int i = 0; i < 6; i++) {
+        const bool end = i >= 3;
+        const std::uint16_t duration = static_cast<std::uint16_t>(160 * (end ? 4 : i + 1));
+        std::string payload = {static_cast<char>(event), static_cast<char>((end ? 0x80 : 0) | 10),
+                               static_cast<char>(duration >> 8), static_cast<char>(duration & 0xFF)};
+        peer.Send(payloadType, i == 0, (*sequence)++, timestamp, payload);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+}  // namespace siptest
+
+namespace siptest {
+
+double ShareFound(const std::string& recorded, const std::string& sent) {
+    const std::size_t piece = 160;
+    std::size_t pieces = 0;
+    std::size_t found = 0;
+    for (std::size_t at = 0; at + piece <= sent.size(); at += piece) {
+        pieces++;
+        if (recorded.find(sent.substr(at, piece)) != std::string::npos) found++;
+    }
+    return pieces == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(pieces);
+}
+
+}  // namespace siptest

@@ -104,3 +104,23 @@ private:
 std::string ToneULaw(double hz, std::size_t samples);
 
 }  // namespace siptest
+
+namespace siptest {
+
+// Plays the bytes into a wave-out device in the given format, to their end.
+bool PlayToEnd(UINT deviceId, WORD formatTag, WORD bits, const std::string& bytes);
+
+// One press as a caller sends it in RFC 4733: updates while held, then the
+// end packet three times, all with the press's start timestamp.
+void SendPress(RtpPeer& peer, std::uint8_t payloadType, int event, std::uint16_t* sequence,
+               std::uint32_t timestamp);
+
+}  // namespace siptest
+
+namespace siptest {
+
+// The share of sent's 20 ms pieces found in recorded: a recording over a
+// network may lose a packet on a loaded machine, but not more.
+double ShareFound(const std::string& recorded, const std::string& sent);
+
+}  // namespace siptest

@@ -5,6 +5,12 @@
 
 namespace sipline {
 
+namespace {
+
+constexpr unsigned kLateRestart = 3;
+
+}  // namespace
+
 JitterBuffer::JitterBuffer(std::uint8_t silence, std::uint32_t delay, std::uint32_t maxAhead,
                            std::uint32_t capacity)
     : m_ring(std::max(capacity, maxAhead + 1600), silence),
@@ -33,8 +39,14 @@ void JitterBuffer::Put(std::uint32_t timestamp, const std::uint8_t* data, std::s
     m_anchorPos = pos;
     if (pos + static_cast<std::int64_t>(size) <= m_readPos) {
         m_late++;
-        return;
+        // A caller whose packets keep coming late (its clock is slower, or
+        // the path got longer) is followed rather than lost for good.
+        if (++m_lateInRow < kLateRestart) return;
+        m_restarts++;
+        Restart(timestamp);
+        pos = m_anchorPos;
     }
+    m_lateInRow = 0;
     const std::int64_t n = static_cast<std::int64_t>(m_ring.size());
     for (std::size_t i = 0; i < size; i++) {
         const std::int64_t at = pos + static_cast<std::int64_t>(i);

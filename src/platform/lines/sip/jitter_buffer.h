@@ -3,7 +3,8 @@
 // order, twice or not at all still give a steady stream (silence where one
 // is missing). Playout starts a little behind the first packet, which is
 // the room reordering gets; a packet too far ahead (a timestamp jump, or a
-// reader that has not started) starts the timeline again from it.
+// reader that has not started) starts the timeline again from it, and so do
+// packets that keep arriving too late.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +39,7 @@ private:
     std::int64_t m_readPos = 0;
     std::uint64_t m_late = 0;
     std::uint64_t m_restarts = 0;
+    unsigned m_lateInRow = 0;
 };
 
 }  // namespace sipline
