@@ -9,6 +9,7 @@ build_packages=(
   libasound2-dev
   espeak-ng sox
   clang libclang-rt-14-dev
+  libre-dev librem-dev sip-tester baresip
 )
 bench_packages=(libbenchmark-dev libspandsp-dev sox)
 
