@@ -55,6 +55,11 @@ TEST_F(SipRegisterTest, WrongPasswordIsReportedAndRetriedWithGrowingWaits) {
     EXPECT_EQ(status.attempts, 2u);
     EXPECT_EQ(status.lastStatus, 403);
     EXPECT_EQ(status.nextRetryMs, 2000u) << "the wait doubles";
+    EXPECT_TRUE(PumpUntil([this] {
+        for (DWORD state : m_owner.devStates)
+            if (state == LINEDEVSTATE_OUTOFSERVICE) return true;
+        return false;
+    })) << "the line reports itself out of service";
     ExpectSippPassed(*registrar);
     // The line still takes calls sent straight to it.
     auto caller = Sipp("caller_held.xml", CallerKeys(FreePort()));

@@ -24,7 +24,10 @@ namespace {
 std::unique_ptr<sipline::SipLineService> StartSipLine() {
     sipline::SipSettings settings;
     if (!sipline::LoadSipSettings(&settings)) return nullptr;
-    auto service = std::make_unique<sipline::SipLineService>(settings);
+    // The modem list shows which account or address the line is.
+    const std::string where = settings.Registers() ? settings.account + "@" + settings.server
+                                                   : settings.listenAddress + ":" + std::to_string(settings.listenPort);
+    auto service = std::make_unique<sipline::SipLineService>(settings, "SIP Line (" + where + ")");
     std::string error;
     if (!service->Start(&error)) {
         // Said where a person starting the program sees it; the error
