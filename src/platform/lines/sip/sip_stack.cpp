@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <future>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -303,28 +303,20 @@ bool SipStack::Start(const StackConfig& config, SipStackEvents* events, std::str
         *error = "eventfd failed";
         return false;
     }
-    std::mutex m;
-    std::condition_variable cv;
-    bool ready = false;
-    bool ok = false;
+    // The promise, not a local condition variable: the thread may still be
+    // signalling when this function has returned.
+    auto opened = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = opened->get_future();
     Loop* raw = loop.get();
-    loop->thread = std::thread([raw, &m, &cv, &ready, &ok, error] {
+    loop->thread = std::thread([raw, opened, error] {
         re_thread_init();
-        bool opened = raw->Open(error);
-        {
-            std::lock_guard<std::mutex> guard(m);
-            ok = opened;
-            ready = true;
-        }
-        cv.notify_all();
-        if (opened) re_main(nullptr);
+        const bool ok = raw->Open(error);
+        opened->set_value(ok);
+        if (ok) re_main(nullptr);
         raw->Close();
         re_thread_close();
     });
-    {
-        std::unique_lock<std::mutex> lock(m);
-        cv.wait(lock, [&] { return ready; });
-    }
+    const bool ok = result.get();
     if (!ok) {
         loop->thread.join();
         ::close(loop->wakeFd);
