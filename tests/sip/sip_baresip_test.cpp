@@ -13,9 +13,9 @@
 namespace siptest {
 namespace {
 
-class SipBaresipTest : public SipLineFixture {};
+class SipBaresipConcurrency : public SipLineFixture {};
 
-TEST_F(SipBaresipTest, CallerPlayingAWaveFileIsRecordedAndItsByeEndsTheCall) {
+TEST_F(SipBaresipConcurrency, CallerPlayingAWaveFileIsRecordedAndItsByeEndsTheCall) {
     StartLine();
     std::vector<std::int16_t> voice(12000);  // a second and a half of 1 kHz
     for (size_t i = 0; i < voice.size(); i++)

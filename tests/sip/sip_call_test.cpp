@@ -15,7 +15,7 @@
 namespace siptest {
 namespace {
 
-class SipCallTest : public SipLineFixture {
+class SipCallConcurrency : public SipLineFixture {
 protected:
     // What the application plays: one second of a 16-bit tone.
     static std::vector<std::int16_t> Greeting() {
@@ -42,7 +42,7 @@ std::vector<DWORD> Digits(const linetest::RecordingOwner& owner, DWORD mode) {
     return out;
 }
 
-TEST_F(SipCallTest, SippCallerIsRecordedAndEachTouchToneCountsOnce) {
+TEST_F(SipCallConcurrency, SippCallerIsRecordedAndEachTouchToneCountsOnce) {
     StartLine();
     const std::string voice = ToneULaw(440.0, 16000);  // two seconds
     testsupport::WriteFileBytes(m_dir.file("caller.ulaw"), voice);
@@ -62,7 +62,7 @@ TEST_F(SipCallTest, SippCallerIsRecordedAndEachTouchToneCountsOnce) {
     EXPECT_GE(ShareFound(capture.Bytes(), voice), 0.9) << capture.Bytes().size() << " bytes recorded";
 }
 
-TEST_F(SipCallTest, GreetingReachesTheCallerCodeForCodeAndPressesCountOnceEach) {
+TEST_F(SipCallConcurrency, GreetingReachesTheCallerCodeForCodeAndPressesCountOnceEach) {
     StartLine();
     RtpPeer peer;
     auto sipp = Sipp("caller.xml", CallerKeys(peer.Port()));
@@ -86,7 +86,7 @@ TEST_F(SipCallTest, GreetingReachesTheCallerCodeForCodeAndPressesCountOnceEach) 
     EXPECT_EQ(Digits(m_owner, LINEDIGITMODE_DTMF), (std::vector<DWORD>{'7', '7', '#'}));
 }
 
-TEST_F(SipCallTest, CallerOfferingOnlyPcmaIsAnsweredInPcma) {
+TEST_F(SipCallConcurrency, CallerOfferingOnlyPcmaIsAnsweredInPcma) {
     StartLine();
     RtpPeer peer;
     Keys keys = CallerKeys(peer.Port());
@@ -122,7 +122,7 @@ TEST_F(SipCallTest, CallerOfferingOnlyPcmaIsAnsweredInPcma) {
     EXPECT_GE(ShareFound(capture.Bytes(), heard), 0.9);
 }
 
-TEST_F(SipCallTest, TelephoneEventsOnADynamicPayloadTypeAreTheOnlyDigits) {
+TEST_F(SipCallConcurrency, TelephoneEventsOnADynamicPayloadTypeAreTheOnlyDigits) {
     StartLine();
     RtpPeer peer;
     Keys keys = CallerKeys(peer.Port());
@@ -142,7 +142,7 @@ TEST_F(SipCallTest, TelephoneEventsOnADynamicPayloadTypeAreTheOnlyDigits) {
     EXPECT_EQ(Digits(m_owner, LINEDIGITMODE_DTMF), (std::vector<DWORD>{'9'}));
 }
 
-TEST_F(SipCallTest, OfferWithoutG711IsRefusedWith488AndNoCallIsOffered) {
+TEST_F(SipCallConcurrency, OfferWithoutG711IsRefusedWith488AndNoCallIsOffered) {
     StartLine();
     Keys keys = CallerKeys(FreePort());
     keys["formats"] = "9 18";
@@ -156,7 +156,7 @@ TEST_F(SipCallTest, OfferWithoutG711IsRefusedWith488AndNoCallIsOffered) {
     EXPECT_EQ(m_owner.newCalls, 0);
 }
 
-TEST_F(SipCallTest, CancelWhileRingingEndsTheCallAndTheNextCallIsAnswered) {
+TEST_F(SipCallConcurrency, CancelWhileRingingEndsTheCallAndTheNextCallIsAnswered) {
     StartLine();
     Keys keys = CallerKeys(FreePort());
     keys["hold"] = "1200";
@@ -180,7 +180,7 @@ TEST_F(SipCallTest, CancelWhileRingingEndsTheCallAndTheNextCallIsAnswered) {
     ExpectSippPassed(*next);
 }
 
-TEST_F(SipCallTest, CallerIdComesFromDisplayNameAndUserPartAndAnonymousIsBlocked) {
+TEST_F(SipCallConcurrency, CallerIdComesFromDisplayNameAndUserPartAndAnonymousIsBlocked) {
     struct Case {
         const char* from;
         const char* privacy;
@@ -216,7 +216,7 @@ TEST_F(SipCallTest, CallerIdComesFromDisplayNameAndUserPartAndAnonymousIsBlocked
     }
 }
 
-TEST_F(SipCallTest, DroppingTheCallSendsByeToTheCaller) {
+TEST_F(SipCallConcurrency, DroppingTheCallSendsByeToTheCaller) {
     StartLine();
     RtpPeer peer;
     auto sipp = Sipp("caller_held.xml", CallerKeys(peer.Port()));
@@ -228,7 +228,7 @@ TEST_F(SipCallTest, DroppingTheCallSendsByeToTheCaller) {
     EXPECT_FALSE(m_owner.HasState(LINECALLSTATE_DISCONNECTED)) << "we ended it; the caller did not";
 }
 
-TEST_F(SipCallTest, CallWhoseMediaStopsIsEndedAfterTheMediaTimeOut) {
+TEST_F(SipCallConcurrency, CallWhoseMediaStopsIsEndedAfterTheMediaTimeOut) {
     sipline::SipSettings settings = TestSettings();
     settings.mediaTimeoutSeconds = 20;  // one real second at the tests' time scale
     StartLine(settings);

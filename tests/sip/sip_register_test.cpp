@@ -7,7 +7,7 @@
 namespace siptest {
 namespace {
 
-class SipRegisterTest : public SipLineFixture {
+class SipRegisterConcurrency : public SipLineFixture {
 protected:
     // sipp as the registrar of alice/secret on a port of its own.
     std::unique_ptr<PeerProcess> Registrar(int registrations, const char* expires) {
@@ -28,7 +28,7 @@ protected:
     std::uint16_t m_registrarPort = 0;
 };
 
-TEST_F(SipRegisterTest, RightPasswordRegistersAndTheBindingIsRenewedBeforeItExpires) {
+TEST_F(SipRegisterConcurrency, RightPasswordRegistersAndTheBindingIsRenewedBeforeItExpires) {
     auto registrar = Registrar(1, "2");  // a two-second binding
     StartLine(Account("secret"));
     ASSERT_TRUE(PumpUntil([this] { return Service().Registration().successes >= 2; }, 30))
@@ -42,7 +42,7 @@ TEST_F(SipRegisterTest, RightPasswordRegistersAndTheBindingIsRenewedBeforeItExpi
     ExpectSippPassed(*registrar);
 }
 
-TEST_F(SipRegisterTest, WrongPasswordIsReportedAndRetriedWithGrowingWaits) {
+TEST_F(SipRegisterConcurrency, WrongPasswordIsReportedAndRetriedWithGrowingWaits) {
     auto registrar = Registrar(2, "3600");
     StartLine(Account("not-the-password"));
     ASSERT_TRUE(PumpUntil([this] { return Service().Registration().failures >= 1; }, 30)) << registrar->Log();
