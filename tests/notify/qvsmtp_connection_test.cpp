@@ -6,7 +6,6 @@
 #include "notify/qvsmtp/qvsmtp_connection.h"
 #include "notify/qvsmtp/qvsmtp_exception.h"
 #include "notify/qvsmtp/qvsmtp_message.h"
-#include "platform/win32/clock.h"
 #include "smtp_test_server.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -71,12 +70,9 @@ TEST_F(QvSmtpTest, UnreachableSilentOrClosingServersFailTheConnection) {
     QvSmtpConnection conn;
     EXPECT_EQ(CodeOf([&] { conn.Connect(kHost, notifytest::UnusedPort(), 0, nullptr, nullptr, 0); }), failed);
     EXPECT_EQ(CodeOf([&] { conn.Connect(kHost, server.port("closing"), 0, nullptr, nullptr, 0); }), failed);
-    // Thirty seconds of scaled time: a second of real time.
-    const double scale = platform::TimeScale();
-    platform::SetTimeScale(30);
+    notifytest::FastTimeOuts fast;
     EXPECT_EQ(CodeOf([&] { conn.Connect(kHost, server.port("silent"), 0, nullptr, nullptr, 0); }), failed);
     EXPECT_EQ(CodeOf([&] { Connect(conn, "silent", QvSmtpConnection::kSecuritySslTls); }), failed);
-    platform::SetTimeScale(scale);
 }
 
 TEST_F(QvSmtpTest, CertificatesAreVerified) {

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/win32/clock.h"
+
 extern char** environ;
 
 namespace notifytest {
@@ -164,5 +166,9 @@ int UnusedPort() {
     close(fd);
     return port;
 }
+
+FastTimeOuts::FastTimeOuts() : m_saved(platform::TimeScale()) { platform::SetTimeScale(30); }
+
+FastTimeOuts::~FastTimeOuts() { platform::SetTimeScale(m_saved); }
 
 }  // namespace notifytest

@@ -64,4 +64,17 @@ private:
 // A port on 127.0.0.1 where nothing listens (bound, then let go).
 int UnusedPort();
 
+// Thirty seconds of scaled time in one of real time, for one scope, so the
+// mail time-outs end quickly.
+class FastTimeOuts {
+public:
+    FastTimeOuts();
+    ~FastTimeOuts();
+    FastTimeOuts(const FastTimeOuts&) = delete;
+    FastTimeOuts& operator=(const FastTimeOuts&) = delete;
+
+private:
+    double m_saved;
+};
+
 }  // namespace notifytest
