@@ -170,6 +170,16 @@ TEST_F(QvSmtpTest, RefusedRecipientOrHangUpFailsOneMessageAndTheNextIsSent) {
     EXPECT_EQ(mails[1].login, "vocerra");
 }
 
+TEST_F(QvSmtpTest, AServerThatStopsAnsweringMidMessageTimesOut) {
+    notifytest::FastTimeOuts fast;
+    QvSmtpConnection conn;
+    Connect(conn, "plain", QvSmtpConnection::kSecurityPlainText);
+    QvSmtpMessage stalled;
+    Fill(stalled, "stall@example.com", "s", "b");
+    EXPECT_EQ(CodeOf([&] { conn.Send(stalled); }), QvSmtpFailure(QVSMTP_ECODE_FAILED_SENDMAILMSG));
+    EXPECT_TRUE(server.Received().empty());
+}
+
 TEST_F(QvSmtpTest, AttachmentArrivesByteForByte) {
     testsupport::TempDir dir;
     std::string wave = "RIFF";

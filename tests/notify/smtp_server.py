@@ -18,8 +18,8 @@ closing    accepts connections and closes them at once
 
 The user "vocerra" with the password "secret" may log in; login is never
 required. Recipients whose local part starts with "refused" are refused;
-"hangup" makes the server drop the connection. Every accepted message is
-parsed with the email package and written to FOLDER/mail/NNNN/: mail_from,
+"hangup" makes the server drop the connection, "stall" makes it stop
+answering. Every accepted message is parsed with the email package and written to FOLDER/mail/NNNN/: mail_from,
 rcpt_tos (one a line), login, tls, connection (the number of the
 connection it came on), headers ("Name: value" a line, in order,
 decoded), body (the text/plain part), attachment0 (bytes), attachment0.name,
@@ -88,6 +88,8 @@ class Handler:
         local = address.split("@")[0]
         if local.startswith("refused"):
             return "550 5.1.1 No such mailbox here"
+        if local.startswith("stall"):
+            await asyncio.sleep(3600)
         if local.startswith("hangup"):
             server.transport.close()
             return "421 4.3.0 Going away"
