@@ -19,11 +19,11 @@ closing    accepts connections and closes them at once
 The user "vocerra" with the password "secret" may log in; login is never
 required. Recipients whose local part starts with "refused" are refused;
 "hangup" makes the server drop the connection, "stall" makes it stop
-answering. Every accepted message is parsed with the email package and written to FOLDER/mail/NNNN/: mail_from,
-rcpt_tos (one a line), login, tls, connection (the number of the
-connection it came on), headers ("Name: value" a line, in order,
-decoded), body (the text/plain part), attachment0 (bytes), attachment0.name,
-attachment0.type, raw. The server ends when its standard input closes.
+answering. Every accepted message is parsed with the email package and
+written to FOLDER/mail/NNNN/: mail_from, rcpt_tos (one a line), login, tls,
+connection (the number of the connection it came on), headers ("Name: value"
+a line, in order, decoded), body (the text/plain part, LF line ends),
+attachment0 (bytes), attachment0.name, attachment0.type, raw. The server ends when its standard input closes.
 """
 
 import asyncio
