@@ -51,6 +51,7 @@ public:
     ~AnsweringOwner() { Finish(); }
 
     size_t answerAfterRings = 2;
+    bool hangUpAfterGreeting = false;  // as for a blocked caller
     bool recording = false;
     bool finished = false;
 
@@ -66,6 +67,10 @@ public:
             m_player = std::make_unique<VM_CPlayer>(Device("wave/out"), m_window);
             m_greetingFile = std::make_unique<VM_CWaveFile>(m_greeting.c_str(), VM_WAVE_MODE_READ);
             m_player->VM_Start(m_greetingFile.get());
+        }
+        if (waveDone && m_player && hangUpAfterGreeting) {
+            Finish();
+            return;
         }
         if (waveDone && m_player && !m_recorder) {
             m_recorder = std::make_unique<VM_CRecorder>(Device("wave/in"), m_window);

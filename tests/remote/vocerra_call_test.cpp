@@ -125,6 +125,35 @@ TEST_F(VocerraCall, WholeCallRingsHearsGreetingAndBeepLeavesTheMessageAndHangsUp
     EXPECT_EQ(testsupport::ReadWavePcm16(m_dir.file("heard.wav")), remotetest::GreetingAndBeep());
 }
 
+TEST_F(VocerraCall, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) {
+    if (testsupport::Speech("test").empty()) GTEST_SKIP() << "espeak-ng or sox missing";
+    ASSERT_TRUE(StartServer());
+    auto tool = std::async(std::launch::async, [&] {
+        return Run({"--say", "--Hello, this is a message left by a test.", "--hang-up-after", "30"});
+    });
+    ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const ToolRun run = tool.get();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "message left: ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nhung up after 30.")) << run.out;
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
+    // Speech, at least a second of it, reached the owner's recording.
+    std::vector<int16_t> recorded = testsupport::ReadWavePcm16(m_dir.file("message.wav"));
+    EXPECT_GT(recorded.size(), 8000u);
+    EXPECT_GT(testsupport::RmsDbfs(recorded), -40.0);
+}
+
+TEST_F(VocerraCall, LineHangingUpAfterTheGreetingEndsTheCall) {
+    m_owner.hangUpAfterGreeting = true;
+    ASSERT_TRUE(StartServer());
+    auto tool = std::async(std::launch::async, [&] { return Run({"--from", "5550199"}); });
+    ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const ToolRun run = tool.get();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "answered\ngreeting heard for 0.6 s\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nVocerra hung up after ")) << run.out;
+}
+
 TEST_F(VocerraCall, UnansweredCallGivesUpAfterTheRingsAsked) {
     m_owner.answerAfterRings = 100;
     ASSERT_TRUE(StartServer());
