@@ -68,9 +68,9 @@ std::string Mode(const std::string& path) {
     return text;
 }
 
-class RemoteServer : public RemoteLineTest {};
+class RemoteServerConcurrency : public RemoteLineTest {};
 
-TEST_F(RemoteServer, FolderAndSocketAreTheOwnersAlone) {
+TEST_F(RemoteServerConcurrency, FolderAndSocketAreTheOwnersAlone) {
     ASSERT_TRUE(StartServer());
     EXPECT_EQ(m_server->SocketPath(), m_dir.path() + "/run/sim-line.sock");
     EXPECT_EQ(Mode(m_dir.path() + "/run"), "0700");
@@ -79,7 +79,7 @@ TEST_F(RemoteServer, FolderAndSocketAreTheOwnersAlone) {
     EXPECT_EQ(Mode(m_server->SocketPath()), "missing") << "the socket goes with the server";
 }
 
-TEST_F(RemoteServer, PeerOfAnotherUserIsRefusedWithOneErrorLine) {
+TEST_F(RemoteServerConcurrency, PeerOfAnotherUserIsRefusedWithOneErrorLine) {
     simline::RemoteServerOptions options;
     options.allowedUid = geteuid() + 1;
     ASSERT_TRUE(StartServer(options));
@@ -93,7 +93,7 @@ TEST_F(RemoteServer, PeerOfAnotherUserIsRefusedWithOneErrorLine) {
     EXPECT_EQ(m_owner.newCalls, 0);
 }
 
-TEST_F(RemoteServer, MalformedAndOverlongRequestsGetAnErrorAndTheConnectionStaysUsable) {
+TEST_F(RemoteServerConcurrency, MalformedAndOverlongRequestsGetAnErrorAndTheConnectionStaysUsable) {
     ASSERT_TRUE(StartServer());
     RawClient raw(m_server->SocketPath());
     for (const char* bad : {"", "   ", "FROB", "STATUS", "CALL from=%zz", "CALL from=%4", "CALL line=x",
@@ -124,7 +124,7 @@ TEST_F(RemoteServer, MalformedAndOverlongRequestsGetAnErrorAndTheConnectionStays
     EXPECT_TRUE(PumpUntil([&] { return m_owner.HasState(LINECALLSTATE_DISCONNECTED); }));
 }
 
-TEST_F(RemoteServer, CallRingsIsAnsweredAndAudioAndDigitsCrossBothWays) {
+TEST_F(RemoteServerConcurrency, CallRingsIsAnsweredAndAudioAndDigitsCrossBothWays) {
     m_owner.answerAfterRings = 3;
     ASSERT_TRUE(StartServer());
     LineClient client;

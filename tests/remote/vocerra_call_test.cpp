@@ -50,19 +50,19 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& folder)
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class VocerraCall : public RemoteLineTest {
+class VocerraCallConcurrency : public RemoteLineTest {
 protected:
     ToolRun Run(const std::vector<std::string>& args) { return RunTool(args, m_dir.path()); }
 };
 
-TEST_F(VocerraCall, NoVocerraRunningIsAClearError) {
+TEST_F(VocerraCallConcurrency, NoVocerraRunningIsAClearError) {
     const ToolRun run = Run({"--from", "5550100"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "vocerra-call: no Vocerra is running")) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
 }
 
-TEST_F(VocerraCall, MalformedOptionsAreRefusedBeforeAnythingIsCalled) {
+TEST_F(VocerraCallConcurrency, MalformedOptionsAreRefusedBeforeAnythingIsCalled) {
     ASSERT_TRUE(StartServer());
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--frm", "1"}, {"--rings"}, {"--rings", "0"}, {"--rings", "3x"},
@@ -79,7 +79,7 @@ TEST_F(VocerraCall, MalformedOptionsAreRefusedBeforeAnythingIsCalled) {
     EXPECT_EQ(m_owner.newCalls, 0);
 }
 
-TEST_F(VocerraCall, MissingUnreadableOrNonWaveFileIsAClearError) {
+TEST_F(VocerraCallConcurrency, MissingUnreadableOrNonWaveFileIsAClearError) {
     ASSERT_TRUE(StartServer());
     testsupport::WriteFileBytes(m_dir.file("notes.wav"), "RIFF....this is no wave file");
     const ToolRun missing = Run({"--play", m_dir.file("missing.wav")});
@@ -98,7 +98,7 @@ TEST_F(VocerraCall, MissingUnreadableOrNonWaveFileIsAClearError) {
     EXPECT_EQ(m_owner.newCalls, 0) << "nothing is called with a bad file";
 }
 
-TEST_F(VocerraCall, WholeCallRingsHearsGreetingAndBeepLeavesTheMessageAndHangsUp) {
+TEST_F(VocerraCallConcurrency, WholeCallRingsHearsGreetingAndBeepLeavesTheMessageAndHangsUp) {
     ASSERT_TRUE(StartServer());
     auto message = testsupport::ToInt16Range(testsupport::Tone({{700.0, 9000.0}}, 1000));
     testsupport::WriteWavePcm16(m_dir.file("say.wav"), std::vector<int16_t>(message.begin(), message.end()));
@@ -125,7 +125,7 @@ TEST_F(VocerraCall, WholeCallRingsHearsGreetingAndBeepLeavesTheMessageAndHangsUp
     EXPECT_EQ(testsupport::ReadWavePcm16(m_dir.file("heard.wav")), remotetest::GreetingAndBeep());
 }
 
-TEST_F(VocerraCall, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) {
+TEST_F(VocerraCallConcurrency, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) {
     if (testsupport::Speech("test").empty()) GTEST_SKIP() << "espeak-ng or sox missing";
     ASSERT_TRUE(StartServer());
     auto tool = std::async(std::launch::async, [&] {
@@ -143,7 +143,7 @@ TEST_F(VocerraCall, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) {
     EXPECT_GT(testsupport::RmsDbfs(recorded), -40.0);
 }
 
-TEST_F(VocerraCall, LineHangingUpAfterTheGreetingEndsTheCall) {
+TEST_F(VocerraCallConcurrency, LineHangingUpAfterTheGreetingEndsTheCall) {
     m_owner.hangUpAfterGreeting = true;
     ASSERT_TRUE(StartServer());
     auto tool = std::async(std::launch::async, [&] { return Run({"--from", "5550199"}); });
@@ -154,7 +154,7 @@ TEST_F(VocerraCall, LineHangingUpAfterTheGreetingEndsTheCall) {
     EXPECT_TRUE(Has(run.out, "\nVocerra hung up after ")) << run.out;
 }
 
-TEST_F(VocerraCall, UnansweredCallGivesUpAfterTheRingsAsked) {
+TEST_F(VocerraCallConcurrency, UnansweredCallGivesUpAfterTheRingsAsked) {
     m_owner.answerAfterRings = 100;
     ASSERT_TRUE(StartServer());
     auto tool = std::async(std::launch::async, [&] { return Run({"--rings", "3"}); });
