@@ -117,6 +117,11 @@ TEST_F(RemoteServerConcurrency, MalformedAndOverlongRequestsGetAnErrorAndTheConn
                             "SEND FILE /no/such/file.wav", "RECORD a b", "CALLERID from=%G0"})
         EXPECT_EQ(raw.Ask(bad).rfind("ERR ", 0), 0u) << bad;
     EXPECT_EQ(raw.Ask("DIGITS 12"), "ERR the call is not connected");
+    // A file is read whole into the process: a huge one is refused unread.
+    const std::string huge = m_dir.file("huge.wav");
+    testsupport::WriteFileBytes(huge, "RIFF");
+    ASSERT_EQ(truncate(huge.c_str(), 1ll << 32), 0);
+    EXPECT_EQ(raw.Ask("SEND FILE " + simline::PercentEncode(huge)), "ERR file too large");
     EXPECT_EQ(raw.Ask("STATUS"), "OK state=offering rings=0 answered=0 dropped=0 captured=0 sent=0 left=0");
     EXPECT_EQ(raw.Ask("BYE"), "OK");
     EXPECT_EQ(raw.Line(), "<closed>");

@@ -2,6 +2,7 @@
 // found where it starts; speech, chords, noise and long tones are no beep.
 #include <gtest/gtest.h>
 
+#include "store/shipped_data.h"
 #include "support/signals.h"
 #include "tone_finder.h"
 
@@ -45,6 +46,39 @@ TEST(ToneFinder, BeepAfterSpeechIsFoundWhereItStartsAtAnyFrequency) {
         EXPECT_NEAR(static_cast<double>(beep->start), static_cast<double>(speech.size()), ToneFinder::kBlock) << hz;
         EXPECT_NEAR(static_cast<double>(beep->length), 3200.0, 2.0 * ToneFinder::kBlock) << hz;
         EXPECT_NEAR(beep->frequency, hz, 40.0);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<int16_t> Shipped(const char* subfolder, const char* name) {
+    return testsupport::ReadWavePcm16(VM_FindShippedFile(subfolder, name));
+}
+
+// The greeting and prompts the build makes: only prompt 0 is the beep.
+TEST(ToneFinder, ShippedBeepIsFoundAfterTheShippedGreetingAndNoSpokenPromptIsABeep) {
+    std::vector<int16_t> greeting = Shipped("/Greeting", "GTMain.wav");
+    std::vector<int16_t> beep = Shipped("/Prompt", "Prp0000.Wav");
+    if (greeting.empty() || beep.empty()) GTEST_SKIP() << "the build made no prompts";
+    std::vector<int16_t> call = greeting;
+    call.insert(call.end(), beep.begin(), beep.end());
+    callclient::ToneFinder finder;
+    finder.Feed(call);
+    finder.Flush();
+    ASSERT_TRUE(finder.Beep());
+    EXPECT_NEAR(static_cast<double>(finder.Beep()->start), static_cast<double>(greeting.size()), ToneFinder::kBlock);
+    EXPECT_NEAR(static_cast<double>(finder.Beep()->length), static_cast<double>(beep.size()), 2 * ToneFinder::kBlock);
+    for (int n = 1; n < 100; n++) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Prp%04d.Wav", n);
+        std::vector<int16_t> prompt = Shipped("/Prompt", name);
+        if (prompt.empty()) continue;
+        callclient::ToneFinder spoken;
+        spoken.Feed(prompt);
+        spoken.Flush();
+        EXPECT_FALSE(spoken.Beep()) << name;
     }
 }
 
