@@ -157,11 +157,13 @@ TEST_F(VocerraCallConcurrency, LineHangingUpAfterTheGreetingEndsTheCall) {
 TEST_F(VocerraCallConcurrency, UnansweredCallGivesUpAfterTheRingsAsked) {
     m_owner.answerAfterRings = 100;
     ASSERT_TRUE(StartServer());
-    auto tool = std::async(std::launch::async, [&] { return Run({"--rings", "3"}); });
+    auto tool = std::async(std::launch::async,
+                           [&] { return Run({"--rings", "3", "--late-caller-id", "--from", "5550111"}); });
     ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     const ToolRun run = tool.get();
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "calling\nrang 3 times, no answer\nhung up\n");
+    EXPECT_EQ(run.out, "calling from 5550111\nrang 3 times, no answer\nhung up\n");
+    EXPECT_EQ(m_owner.infoStates, (std::vector<DWORD>{LINECALLINFOSTATE_CALLERID})) << "reported once, late";
     EXPECT_EQ(m_owner.ringCounts, (std::vector<DWORD>{1, 2, 3}));
     EXPECT_TRUE(PumpUntil([&] { return m_owner.HasState(LINECALLSTATE_DISCONNECTED); }));
 }

@@ -36,7 +36,7 @@ bool LineClient::Connect(const std::string& socketPath, std::string* error) {
     std::string reason;
     m_fd = simline::ConnectPrivate(socketPath, &reason, &absent);
     if (m_fd < 0) {
-        *error = absent ? "no Vocerra is running for this user (nothing serves " + socketPath + ")" : reason;
+        *error = absent ? "no Vocerra is running for this user with the simulated line (nothing serves " + socketPath + ")" : reason;
         return false;
     }
     auto hello = Request("HELLO");
