@@ -30,6 +30,15 @@ TEST(CallerIdentity, MissingPartsStayMissingAndTelUrisGiveTheNumber) {
     EXPECT_FALSE(id.name.has_value());
 }
 
+TEST(CallerIdentity, ControlCharactersAreDroppedAndLengthsBounded) {
+    CallerIdentity id = IdentifyCaller({"\"Eve\r\nX-Injected: 1\"", "sip:555%0A%00123@example.net"}, {}, "");
+    EXPECT_EQ(id.name, "EveX-Injected: 1");
+    EXPECT_EQ(id.number, "555123");
+    id = IdentifyCaller({std::string(5000, 'n'), "sip:" + std::string(5000, '9') + "@example.net"}, {}, "");
+    EXPECT_EQ(id.name->size(), 128u);
+    EXPECT_EQ(id.number->size(), 128u);
+}
+
 TEST(CallerIdentity, AnonymousOrAPrivacyRequestIsABlockedCaller) {
     for (const char* privacy : {"id", "header;user", " Critical , ID "}) {
         CallerIdentity id = IdentifyCaller({"Bob", "sip:5550000@example.net"}, {}, privacy);
