@@ -146,6 +146,7 @@ TEST_F(ModemLineTest, DropWhilePlayingAbortsThePlayBeforeHangingUp) {
     Start(Family::kV253);
     VM_CCall* call = RingAndAnswer();
     ASSERT_NE(call, nullptr);
+    m_modem->PacePlaying(40);
     std::thread player([&] { PlayOn(WaveOut(), kMuLaw, std::string(40000, 'x')); });
     ASSERT_TRUE(m_modem->WaitFor([&] { return m_modem->Played().size() > 1000; }));
     ASSERT_TRUE(call->VM_Drop());

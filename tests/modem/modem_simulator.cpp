@@ -126,7 +126,9 @@ void ModemSimulator::Run() {
         char buffer[4096];
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_master != fd) continue;
-        const ssize_t n = read(fd, buffer, sizeof buffer);
+        size_t size = sizeof buffer;
+        if (m_mode == Mode::kPlay && m_playPace > 0 && m_playPace < size) size = m_playPace;
+        const ssize_t n = read(fd, buffer, size);
         if (n > 0) OnBytes(buffer, static_cast<size_t>(n));
     }
 }
@@ -372,6 +374,11 @@ void ModemSimulator::Dtmf(char digit, DtmfStyle style) {
 void ModemSimulator::Report(char code) {
     if (code == 0) Send("\r\nNO CARRIER\r\n");
     else Send(std::string{kDle, code});
+}
+
+void ModemSimulator::PacePlaying(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_playPace = bytes;
 }
 
 void ModemSimulator::SplitDlePairs(bool on) {

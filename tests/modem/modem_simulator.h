@@ -47,6 +47,10 @@ public:
     // so the pair arrives in two reads.
     void SplitDlePairs(bool on);
 
+    // Takes at most this many bytes per 5 ms while playing (0: no limit),
+    // as a modem playing in real time does.
+    void PacePlaying(size_t bytes);
+
     // Faults.
     void Unplug();
     void Replug();
@@ -104,6 +108,7 @@ private:
     std::string m_out;  // waiting to be written
     std::string m_audio;  // caller audio for the next recordings
     bool m_splitDle = false;
+    size_t m_playPace = 0;
     std::vector<std::string> m_ignored;
     std::string m_played;
     std::vector<std::string> m_commands;

@@ -40,7 +40,7 @@ ModemLineService::ModemLineService(std::vector<ModemSettings> modems)
         for (DWORD i = 0; i < modems.size(); i++) {
             ModemLine line;
             line.settings = modems[i];
-            line.name = ModemLineName(line.settings.port, "");
+            line.name = ModemLineName(line.settings.port);
             line.events = std::make_unique<ModemLineEvents>(m_core, i);
             line.engine = std::make_shared<ModemEngine>(line.settings, line.events.get());
             line.wave = AddModemWaveDevices(line.engine, line.name);

@@ -15,9 +15,7 @@ std::string PortName(const std::string& port) {
 
 }  // namespace
 
-std::string ModemLineName(const std::string& port, const std::string& model) {
-    return (model.empty() ? std::string("Voice Modem") : model) + " (" + PortName(port) + ")";
-}
+std::string ModemLineName(const std::string& port) { return "Voice Modem (" + PortName(port) + ")"; }
 
 ModemCall* ModemServiceCore::Find(DWORD callId) {
     auto it = calls.find(callId);
@@ -51,7 +49,6 @@ void ModemLineEvents::WithLine(Fn fn) {
 
 void ModemLineEvents::OnInService(const ModemIdentity& identity) {
     WithLine([&](ModemServiceCore& core, ModemLine& line) {
-        line.name = ModemLineName(line.settings.port, identity.model);
         const ModemProfile& profile = ProfileFor(identity.family);
         ModemListing listing{line.settings.port, identity.manufacturer, line.name, {}};
         for (const char* command : profile.startRecordDefaults)

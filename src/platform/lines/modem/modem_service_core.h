@@ -77,7 +77,8 @@ private:
     DWORD m_device;
 };
 
-// The line's name before the modem tells its model, and after.
-std::string ModemLineName(const std::string& port, const std::string& model);
+// The line's name, from its port. It stays the same when the modem tells its
+// model: the modem settings find the modem's key by the name they listed.
+std::string ModemLineName(const std::string& port);
 
 }  // namespace modemline

@@ -79,10 +79,12 @@ std::string VoiceChannel::Record(size_t length) {
     const auto stalled = start + kStallFactor * realDuration + kStallSlack;
     for (;;) {
         if (m_in.size() >= length) break;
+        // In a call with nothing to play the engine is starting to record:
+        // the caller's sound is about to come, not silence.
+        const bool expected = m_recording || (m_connected && m_outOpen == 0 && m_out.empty());
         const auto now = std::chrono::steady_clock::now();
-        if (!m_recording && now >= paced) break;
-        if (m_recording && now >= stalled) break;
-        m_changed.wait_until(lock, m_recording ? stalled : paced);
+        if (now >= (expected ? stalled : paced)) break;
+        m_changed.wait_until(lock, expected ? stalled : paced);
     }
     std::string out = m_in.substr(0, length);
     m_in.erase(0, out.size());
