@@ -38,6 +38,10 @@ function(vocerra_test_program name)
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} vocerra_testsupport
                         GTest::gtest GTest::gmock GTest::gtest_main)
   vocerra_warnings(test_${name})
+  # Calls need the prompts the build makes.
+  if(TARGET vocerra_prompts)
+    add_dependencies(test_${name} vocerra_prompts)
+  endif()
   target_compile_definitions(test_${name} PRIVATE
     VOCERRA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
   gtest_discover_tests(test_${name}
