@@ -19,7 +19,7 @@ struct FamilyCase {
     const char* playCommand;
 };
 
-class WholeCall : public ModemLineTest, public ::testing::WithParamInterface<FamilyCase> {};
+class ModemCallConcurrency : public ModemLineTest, public ::testing::WithParamInterface<FamilyCase> {};
 
 std::string CallerNumber(VM_CCall* call) {
     std::vector<BYTE> buffer(1024);
@@ -45,7 +45,7 @@ DWORD CallerFlags(VM_CCall* call) {
     return info.dwCallerIDFlags;
 }
 
-TEST_P(WholeCall, RingsCallerIdGreetingMessageDigitsAndHangUp) {
+TEST_P(ModemCallConcurrency, RingsCallerIdGreetingMessageDigitsAndHangUp) {
     const FamilyCase& c = GetParam();
     Start(c.family);
     VM_CCall* call = RingAndAnswer();
@@ -92,7 +92,7 @@ TEST_P(WholeCall, RingsCallerIdGreetingMessageDigitsAndHangUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Families, WholeCall,
+    Families, ModemCallConcurrency,
     ::testing::Values(FamilyCase{Family::kV253, "V253", kMuLaw, "AT+VTX"},
                       FamilyCase{Family::kV253NoFlowControl, "V253NoFlowControl", kPcm8, "AT+VTX"},
                       FamilyCase{Family::kConexant, "Conexant", kMuLaw, "AT+VTX"},

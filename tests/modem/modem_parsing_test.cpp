@@ -167,3 +167,19 @@ TEST(Profiles, IdentityAndUserNamesPickTheFamily) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ModemReports, NoiseWithoutLineEndsCannotGrowALineForEver) {
+    ReportSplitter splitter;
+    std::vector<ModemReport> out;
+    const std::string noise(100000, 'x');
+    splitter.Feed(reinterpret_cast<const BYTE*>(noise.data()), noise.size(), out);
+    EXPECT_LE(splitter.Partial().size(), 256u);
+    const std::string ok = "\r\nOK\r\n";
+    splitter.Feed(reinterpret_cast<const BYTE*>(ok.data()), ok.size(), out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(ClassifyLine(out.back().line), ResultCode::kOk);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@ namespace modemline {
 namespace {
 
 constexpr BYTE kDleByte = 0x10;
+constexpr size_t kMaxLine = 256;
 
 std::string Trim(const std::string& text) {
     size_t begin = 0;
@@ -46,7 +47,8 @@ void ReportSplitter::Feed(const BYTE* in, size_t length, std::vector<ModemReport
         } else if (b == '\r' || b == '\n') {
             if (!m_partial.empty()) out.push_back(ModemReport{ModemReport::Kind::kLine, m_partial, 0});
             m_partial.clear();
-        } else if (b != 0) {
+        } else if (b != 0 && m_partial.size() < kMaxLine) {
+            // Beyond any report's length: noise on the line, not text.
             m_partial.push_back(static_cast<char>(b));
         }
     }

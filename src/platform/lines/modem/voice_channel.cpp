@@ -10,6 +10,8 @@ namespace {
 
 // About 200 ms of 8-bit sound waits for the modem; more blocks the player.
 constexpr size_t kOutQueueLimit = 1600;
+// Ten seconds of 16-bit sound.
+constexpr size_t kInQueueLimit = 160000;
 constexpr double kSamplesPerMs = 8.0;
 // A modem sends a buffer's sound in its real duration; one that takes much
 // longer has stalled, and the recorder gets what there is.
@@ -143,6 +145,8 @@ void VoiceChannel::PutIn(const std::string& data) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_inOpen == 0) return;
     m_in += data;
+    // A wave-in device nobody reads keeps only the latest sound.
+    if (m_in.size() > kInQueueLimit) m_in.erase(0, m_in.size() - kInQueueLimit);
     m_changed.notify_all();
 }
 
