@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/lines/modem/modem_line_service.h"
+#include "platform/lines/modem/modem_ports.h"
 #include "platform/lines/sim/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_line_service.h"
 #include "platform/lines/sip/sip_line_service.h"
 #include "platform/lines/sip/sip_settings.h"
-#include "platform/lines/sim/sim_line_service.h"
 
 namespace lines {
 
 struct LineServices::Installed {
+    std::unique_ptr<modemline::ModemLineService> modems;
     std::unique_ptr<sipline::SipLineService> sip;
     std::unique_ptr<simline::SimLineService> sim;
 };
@@ -47,7 +50,13 @@ bool SimulatedLineForced() {
 }
 
 LineServices::LineServices() : m_installed(std::make_unique<Installed>()) {
-    DWORD realLines = 0;
+    // Voice modems first: their lines keep the low device ids; then SIP.
+    std::vector<modemline::ModemSettings> modems = modemline::ConfiguredModems();
+    auto realLines = static_cast<DWORD>(modems.size());
+    if (!modems.empty()) {
+        m_installed->modems = std::make_unique<modemline::ModemLineService>(std::move(modems));
+        m_installed->modems->Install();
+    }
     m_installed->sip = StartSipLine();
     if (m_installed->sip) realLines++;
     if (realLines == 0 || SimulatedLineForced()) {
@@ -59,7 +68,12 @@ LineServices::LineServices() : m_installed(std::make_unique<Installed>()) {
     }
 }
 
-LineServices::~LineServices() = default;
+LineServices::~LineServices() {
+    // In the reverse order of their installation.
+    m_installed->sim.reset();
+    m_installed->sip.reset();
+    m_installed->modems.reset();
+}
 
 simline::SimLineService* LineServices::SimulatedLine() const { return m_installed->sim.get(); }
 
