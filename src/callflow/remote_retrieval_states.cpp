@@ -58,6 +58,14 @@ void Replace(char*& field, char* value) {
     field = value;
 }
 
+// The password entry that follows asks with the prompt and compares with a
+// copy of the password taken now.
+void ExpectPassword(const VM_CAppCfg& cfg, int prompt, const VM_CSharedText& password, char*& promptPath,
+                    char*& expected) {
+    Replace(promptPath, cfg.VM_GetPromptFileName(prompt));
+    Replace(expected, password.VM_Copy());
+}
+
 }  // namespace
 
 void VM_ReleaseCallRtrController(VM_CCallRtrController* controller) { delete controller; }
@@ -72,16 +80,14 @@ bool VM_CSingleMailboxCtrl::VM_OnRetrievalMenu() {
 bool VM_CSingleMailboxCtrl::VM_OnDefaultPassword(int state) {
     if (m_pCfg == nullptr) return false;
     m_nReturnState = state;
-    Replace(m_pszPasswordPrompt, m_pCfg->VM_GetPromptFileName(kPromptDefaultPassword));
-    Replace(m_pszPassword, m_pCfg->m_szDefaultPassword.VM_Copy());
+    ExpectPassword(*m_pCfg, kPromptDefaultPassword, m_pCfg->m_szDefaultPassword, m_pszPasswordPrompt, m_pszPassword);
     return VM_PostToSelf(VM_MSG_CONTINUE);
 }
 
 bool VM_CSingleMailboxCtrl::VM_OnCurrentPassword(int state) {
     if (m_pCfg == nullptr) return false;
     m_nReturnState = state;
-    Replace(m_pszPasswordPrompt, m_pCfg->VM_GetPromptFileName(kPromptCurrentPassword));
-    Replace(m_pszPassword, m_pCfg->m_szPassword.VM_Copy());
+    ExpectPassword(*m_pCfg, kPromptCurrentPassword, m_pCfg->m_szPassword, m_pszPasswordPrompt, m_pszPassword);
     return VM_PostToSelf(VM_MSG_CONTINUE);
 }
 
