@@ -175,8 +175,9 @@ bool VM_CSingleMailboxCtrl::VM_OnMessagePlayback(int& state, DWORD /*event*/, WP
             return VM_PostToSelf(VM_MSG_MESSAGE_FOUND);
         }
         case 70: {
-            std::optional<std::string> file =
-                m_pCurMessage != nullptr ? m_pCurMessage->VM_GetWaveFileText() : std::nullopt;
+            std::optional<std::string> file = m_pCurMessage != nullptr && m_pRtrController != nullptr
+                                                  ? m_pCurMessage->VM_GetWaveFileText()
+                                                  : std::nullopt;
             // A recording that cannot be played is treated as missing rather
             // than hanging up on the caller.
             if (file && VM_PlayFile(file->c_str())) return true;
