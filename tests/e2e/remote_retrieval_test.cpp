@@ -166,3 +166,22 @@ TEST_F(RemoteRetrievalConcurrency, AMessageWhoseRecordingIsGoneOrDamagedIsAnnoun
     EXPECT_TRUE(HeardInARow(Heard(), {"Prp0012", "Prp0013", "Prp0007"})) << Joined(Heard());
     HangUp();
 }
+
+TEST_F(RemoteRetrievalConcurrency, AnAbsentPasswordNeverMatchesNotEvenAnEmptyEntry) {
+    m_cfg->m_szPassword.VM_Clear();
+    ReachPasswordEntry();
+    Press("#");
+    ASSERT_TRUE(HearAtLeast("GTMain", kStarted, 2)) << Joined(Heard());
+    EXPECT_TRUE(HeardInARow(Heard(), {"Prp0006", "Prp0002", "GTMain"})) << Joined(Heard());
+    EXPECT_EQ(m_logFlag, 1);
+    HangUp();
+}
+
+TEST_F(RemoteRetrievalConcurrency, TheHundredthDigitIsRefusedWithoutWaitingForThePoundKey) {
+    m_cfg->m_szPassword.VM_Set(std::string(99, '1').c_str());
+    ReachPasswordEntry();
+    Press(std::string(100, '1'));
+    ASSERT_TRUE(HearAtLeast("GTMain", kStarted, 2)) << Joined(Heard());
+    EXPECT_TRUE(HeardInARow(Heard(), {"Prp0006", "Prp0002", "GTMain"})) << Joined(Heard());
+    HangUp();
+}
