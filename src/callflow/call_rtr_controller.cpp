@@ -23,8 +23,9 @@ public:
 VM_CCallRtrController::VM_CCallRtrController(VM_CAppCfg* cfg) : m_pCfg(cfg) {
     m_pPrototype = new (std::nothrow) VM_CCallInfo();
     char* path = m_pCfg != nullptr ? m_pCfg->VM_GetMessageListFileName(m_pCfg->m_idInbox) : nullptr;
-    if (m_pPrototype != nullptr && path != nullptr) {
-        // Flag word 0: a snapshot that is never saved.
+    if (m_pPrototype != nullptr) {
+        // Flag word 0: a snapshot that is never saved. Without a path (the
+        // Config folder cannot be made) the list is as empty as without a file.
         m_pList = new (std::nothrow) VM_CList(m_pPrototype, path, 0);
         if (m_pList != nullptr) {
             AttributeSort byAttribute;

@@ -14,8 +14,9 @@ constexpr int VM_MAILBOX_ANY = -2;
 
 class VM_CCallRtrController {
 public:
-    // Loads the Inbox list file of the configuration (a missing file gives an
-    // empty list) and sorts it by the record time, newest first.
+    // Loads the Inbox list file of the configuration (a missing file, or no
+    // Config folder, gives an empty list) and sorts it by the record time,
+    // newest first.
     explicit VM_CCallRtrController(VM_CAppCfg* cfg);
     virtual ~VM_CCallRtrController();
     VM_CCallRtrController(const VM_CCallRtrController&) = delete;

@@ -73,6 +73,16 @@ TEST_F(RetrievalList, NoInboxFileIsAnEmptyListThatFindsNothingAndLeavesThePositi
     EXPECT_FALSE(FileExists(InboxFile())) << "a snapshot never writes the list file";
 }
 
+TEST(RetrievalListWithoutConfigFolder, IsAnEmptyListRatherThanNone) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir.file("file"), "not a folder");
+    VM_CAppCfg cfg(dir.file("file").c_str());
+    VM_CCallRtrController messages(&cfg);
+    EXPECT_TRUE(messages.VM_IsReady());
+    int pos = 0;
+    EXPECT_EQ(messages.VM_FindFirst(pos, VM_MAILBOX_ANY), nullptr);
+}
+
 TEST_F(RetrievalList, MessagesAreWalkedNewestFirstAndTheEndsKeepTheCurrentOne) {
     StoreInbox({{5, 2, 9, 0, 0}, {5, 1, 23, 59, 0}, {5, 3, 8, 30, 0}});
     VM_CCallRtrController messages(&m_cfg);

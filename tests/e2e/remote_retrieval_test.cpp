@@ -185,3 +185,21 @@ TEST_F(RemoteRetrievalConcurrency, TheHundredthDigitIsRefusedWithoutWaitingForTh
     EXPECT_TRUE(HeardInARow(Heard(), {"Prp0006", "Prp0002", "GTMain"})) << Joined(Heard());
     HangUp();
 }
+
+TEST_F(RemoteRetrievalConcurrency, PoundDuringTheRecordingDeletesThePartialMessageAndTheCallIsNotLogged) {
+    ASSERT_TRUE(Connect());
+    // The recording has started once the record names its message file.
+    ASSERT_TRUE(RunUntil([&] { return m_record.VM_GetAttrText(VM_CCallInfo::kAttrWaveFile).has_value(); }));
+    const std::string partial = *m_record.VM_GetAttrText(VM_CCallInfo::kAttrWaveFile);
+    Press("#");
+    ASSERT_TRUE(HearAtLeast("Prp0016", kStarted)) << Joined(Heard());
+    EXPECT_FALSE(m_record.VM_GetAttrText(VM_CCallInfo::kAttrWaveFile).has_value());
+    EXPECT_FALSE(testsupport::FileExists(partial));
+    Press("1");
+    ASSERT_TRUE(HearAtLeast("Prp0006", kStarted)) << Joined(Heard());
+    Press("908172#");
+    ASSERT_TRUE(HearAtLeast("Prp0007", kStarted)) << Joined(Heard());
+    EXPECT_TRUE(HeardInARow(Heard(), {"GTMain", "Prp0000", "Prp0016", "Prp0006", "Prp0007"})) << Joined(Heard());
+    EXPECT_EQ(m_logFlag, 0);
+    HangUp();
+}
