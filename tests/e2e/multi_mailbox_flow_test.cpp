@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "callflow/status_texts.h"
-#include "e2e/flow_fixture.h"
+#include "e2e/mailbox_flow_fixture.h"
 
-namespace flowtest {
+namespace mailboxflow {
 namespace {
 
 class MultiMailboxFlowConcurrency : public FlowCallTest {
@@ -94,4 +94,4 @@ TEST_F(MultiMailboxFlowConcurrency, DigitsDuringTheRecordingAreNotMonitoredWithR
 }
 
 }  // namespace
-}  // namespace flowtest
+}  // namespace mailboxflow

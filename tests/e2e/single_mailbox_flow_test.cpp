@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "callflow/status_texts.h"
-#include "e2e/flow_fixture.h"
+#include "e2e/mailbox_flow_fixture.h"
 
-namespace flowtest {
+namespace mailboxflow {
 namespace {
 
 class SingleMailboxFlowConcurrency : public FlowCallTest {
@@ -200,4 +200,4 @@ TEST_F(SingleMailboxFlowConcurrency, MissingGreetingEndsTheCallAtOnce) {
 }
 
 }  // namespace
-}  // namespace flowtest
+}  // namespace mailboxflow

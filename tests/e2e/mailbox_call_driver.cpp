@@ -1,4 +1,4 @@
-#include "e2e/flow_call.h"
+#include "e2e/mailbox_call_driver.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +13,7 @@
 #include "platform/winmm/g711.h"
 #include "platform/winmm/wave_file_io.h"
 
-namespace flowtest {
+namespace mailboxflow {
 
 std::string MuLaw(const std::vector<std::int16_t>& samples) {
     std::string out;
@@ -208,4 +208,4 @@ LRESULT CallDriver::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-}  // namespace flowtest
+}  // namespace mailboxflow

@@ -20,7 +20,7 @@
 #include "telephony/call.h"
 #include "telephony/line.h"
 
-namespace flowtest {
+namespace mailboxflow {
 
 // 8 kHz mu-law, as a voice modem's line takes it.
 std::string MuLaw(const std::vector<std::int16_t>& samples);
@@ -87,4 +87,4 @@ private:
     std::unique_ptr<VM_CCall> m_call;
 };
 
-}  // namespace flowtest
+}  // namespace mailboxflow

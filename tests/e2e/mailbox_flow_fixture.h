@@ -13,7 +13,7 @@
 #include "callflow/main_window.h"
 #include "callflow/multi_mailbox_ctrl.h"
 #include "callflow/single_mailbox_ctrl.h"
-#include "e2e/flow_call.h"
+#include "e2e/mailbox_call_driver.h"
 #include "platform/win32/clock.h"
 #include "store/addr_entry.h"
 #include "store/address_book.h"
@@ -24,7 +24,7 @@
 #include "support/temp_dir.h"
 #include "telephony/line_harness.h"
 
-namespace flowtest {
+namespace mailboxflow {
 
 class FlowCallTest : public linetest::SimLineTest {
 protected:
@@ -145,4 +145,4 @@ protected:
     std::shared_ptr<simline::SimCall> m_remote;
 };
 
-}  // namespace flowtest
+}  // namespace mailboxflow
