@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@
 #include "callflow/main_window.h"
 #include "callflow/single_mailbox_ctrl.h"
 #include "callflow/status_texts.h"
-#include "platform/winmm/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_call_audio_device.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
 #include "support/temp_dir.h"
@@ -59,6 +60,10 @@ protected:
         m_cfg = std::make_unique<VM_CAppCfg>(m_dir.path().c_str());
         m_cfg->m_nSilenceSeconds = 10;
         m_cfg->m_nSilenceLevel = 5;
+        // Without a greeting the flow ends as soon as it runs, and leaves the
+        // controller's messages to the test.
+        std::unique_ptr<char[]> greeting(m_cfg->VM_GetMainGreetingFileName());
+        std::remove(greeting.get());
         VM_SetMainWindow(m_window.hwnd());
         m_controller = std::make_unique<Controller>(m_cfg.get(), nullptr);
         m_relay.target = m_controller.get();

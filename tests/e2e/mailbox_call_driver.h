@@ -14,8 +14,8 @@
 
 #include "callflow/call_status.h"
 #include "callflow/mailbox_controller.h"
-#include "platform/tapi/sim_line_service.h"
-#include "platform/winmm/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_line_service.h"
+#include "platform/lines/sim/sim_call_audio_device.h"
 #include "store/call_info.h"
 #include "telephony/call.h"
 #include "telephony/line.h"
