@@ -199,5 +199,45 @@ TEST_F(SingleMailboxFlowConcurrency, MissingGreetingEndsTheCallAtOnce) {
     EXPECT_EQ(m_driver->flowEnded, 1) << "the run ended and asked to be hung up";
 }
 
+TEST_F(SingleMailboxFlowConcurrency, PoundDuringRecordingWithRetrievalOnDeletesThePartialMessage) {
+    m_cfg->m_dwFlags |= VM_FLAG_REMOTE_RETRIEVAL;
+    simline::SimCallAudio* audio = Call();
+    ASSERT_NE(audio, nullptr);
+    audio->SendTone(simline::ToneSpec{1300.0, 0.0, 6000.0, 0, 0});
+    std::string file;
+    ASSERT_TRUE(m_driver->PumpUntil([&] {
+        file = RecordedFile();
+        std::error_code error;
+        return !file.empty() && std::filesystem::file_size(file, error) >= 4100 && !error;
+    }));
+    EXPECT_TRUE(m_remote->PressDigit('#'));
+    ASSERT_TRUE(m_driver->PumpUntil([&] { return !testsupport::FileExists(file); }));
+    EXPECT_EQ(RecordedFile(), "") << "the record no longer names a message";
+    m_remote->HangUp();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_FALSE(testsupport::FileExists(file));
+}
+
+TEST_F(SingleMailboxFlowConcurrency, PreScreeningWithoutASpeakerStillRecordsTheCaller) {
+    // The chosen playback device is gone: the speaker player cannot play,
+    // and the call must not notice.
+    m_cfg->m_dwFlags |= VM_FLAG_PRESCREEN;
+    m_cfg->m_idPlayDevice = 0x7FFF;
+    simline::SimCallAudio* audio = Call();
+    ASSERT_NE(audio, nullptr);
+    audio->SendTone(simline::ToneSpec{1300.0, 0.0, 6000.0, 0, 0});
+    // Past the 1.8 s at which the speaker would start.
+    ASSERT_TRUE(m_driver->PumpUntil([this] {
+        const std::string file = RecordedFile();
+        std::error_code error;
+        return !file.empty() && std::filesystem::file_size(file, error) >= 3 * 8000 && !error;
+    }));
+    audio->SendSilence();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(HeardSoFar(audio), "GTMain,Prp0000,Prp0005");
+    EXPECT_EQ(m_driver->flowEnded, 1);
+    EXPECT_GE(WaveData(RecordedFile()).size(), 3u * 8000);
+}
+
 }  // namespace
 }  // namespace mailboxflow
