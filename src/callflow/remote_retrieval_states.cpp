@@ -93,11 +93,9 @@ bool VM_CSingleMailboxCtrl::VM_OnCurrentPassword(int state) {
 
 bool VM_CSingleMailboxCtrl::VM_OnPasswordReset() {
     if (m_pCfg == nullptr) return false;
-    // One copy taken and stored in one step each, so a settings dialog
-    // reading the password meanwhile sees the old or the new one whole.
-    char* defaultPassword = m_pCfg->m_szDefaultPassword.VM_Copy();
-    if (defaultPassword != nullptr) m_pCfg->m_szPassword.VM_Set(defaultPassword);
-    delete[] defaultPassword;
+    // In one step, so a settings dialog or a save meanwhile sees the old or
+    // the new password whole; nothing changes without a default password.
+    m_pCfg->VM_ResetPassword();
     VM_PlayPromptWait(kPromptPasswordReset);
     return VM_PostToSelf(VM_MSG_CONTINUE);
 }
