@@ -7,6 +7,7 @@
 #include "audio/wave_test_files.h"
 #include "callflow/callflow_messages.h"
 #include "callflow/main_window.h"
+#include "callflow/multi_mailbox_ctrl.h"
 #include "platform/win32/clock.h"
 #include "store/deleted_messages.h"
 #include "store/list.h"
@@ -53,8 +54,12 @@ void FlowCallTest::TearDown() {
     platform::SetTimeScale(1.0);
 }
 
-void FlowCallTest::MakeController() {
-    m_controller = std::make_unique<VM_CSingleMailboxCtrl>(m_cfg.get(), m_book.get());
+void FlowCallTest::MakeController(bool multi) {
+    m_cfg->VM_SetFlag(!multi, VM_FLAG_SINGLE_MAILBOX);
+    if (multi)
+        m_controller = std::make_unique<VM_CMultiMailboxCtrl>(m_cfg.get(), m_book.get());
+    else
+        m_controller = std::make_unique<VM_CSingleMailboxCtrl>(m_cfg.get(), m_book.get());
     m_owner.controller = m_controller.get();
 }
 
@@ -129,7 +134,7 @@ std::vector<HeardClip> FlowCallTest::Heard() const {
 }
 
 void FlowCallTest::StoreMessage(const std::string& name, int month, int day, int hour, int minute, double hz,
-                                double seconds) {
+                                double seconds, int mailbox) {
     std::vector<int16_t> tone(static_cast<size_t>(seconds * 8000.0));
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = static_cast<int16_t>(9000.0 * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / 8000.0));
@@ -144,6 +149,7 @@ void FlowCallTest::StoreMessage(const std::string& name, int month, int day, int
     auto* record = new VM_CCallInfo();
     record->VM_SetTime(2026, month, day, hour, minute, 0);
     record->VM_SetAttr(VM_CCallInfo::kAttrName, name.c_str());
+    record->VM_SetMailbox(mailbox);
     record->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, wave.get());
     ASSERT_TRUE(inbox.VM_Append(record));
     ASSERT_TRUE(inbox.VM_Save());

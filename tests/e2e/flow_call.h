@@ -43,8 +43,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A single-mailbox flow on the program folder, with remote retrieval on.
-    void MakeController();
+    // The single-mailbox flow (or with multi the multi-mailbox one) on the
+    // program folder, with remote retrieval on.
+    void MakeController(bool multi = false);
     // Offers the call, answers it and starts the controller; false on failure.
     bool Connect();
     // Dispatches this thread's messages until pred holds (a real-time bound
@@ -61,7 +62,7 @@ protected:
     // Adds a message to the Inbox list file with its own recording, a tone
     // of hz that the clip book knows as name.
     void StoreMessage(const std::string& name, int month, int day, int hour, int minute, double hz,
-                      double seconds = 1.0);
+                      double seconds = 1.0, int mailbox = 0);
 
     testsupport::TempDir m_home;
     std::unique_ptr<VM_CAppCfg> m_cfg;

@@ -203,3 +203,29 @@ TEST_F(RemoteRetrievalConcurrency, PoundDuringTheRecordingDeletesThePartialMessa
     EXPECT_EQ(m_logFlag, 0);
     HangUp();
 }
+
+TEST_F(RemoteRetrievalConcurrency, WithSeveralMailboxesOnlyTheChosenMailboxsMessagesArePlayed) {
+    StoreMessage("Box5", 5, 1, 8, 15, 500.0, 1.0, 5);
+    StoreMessage("Box2", 5, 2, 13, 40, 700.0, 1.0, 2);
+    MakeController(true);
+    ReachPasswordEntry();
+    Press("908172#");
+    ASSERT_TRUE(HearAtLeast("Prp0015", kStarted)) << Joined(Heard());
+    Press("5");
+    ASSERT_TRUE(HearAtLeast("Prp0018", kStarted)) << Joined(Heard());
+    Press("1");
+    ASSERT_TRUE(HearAtLeast("Prp0018", kStarted, 2)) << Joined(Heard());
+    Press("#");  // another mailbox
+    ASSERT_TRUE(HearAtLeast("Prp0015", kStarted, 2)) << Joined(Heard());
+    Press("7");
+    ASSERT_TRUE(HearAtLeast("Prp0018", kStarted, 3)) << Joined(Heard());
+    Press("1");
+    ASSERT_TRUE(HearAtLeast("Prp0018", kStarted, 4)) << Joined(Heard());
+    EXPECT_TRUE(HeardInARow(Heard(), {"Prp0006", "Prp0015", "Prp0018", "Prp0010", "Prp0044", "Prp0060", "Prp0097",
+                                      "Prp0104", "Prp0012", "Box5", "Prp0018", "Prp0015", "Prp0018", "Prp0008",
+                                      "Prp0018"}))
+        << Joined(Heard());
+    EXPECT_EQ(HeardSamples(Heard(), "Box2"), 0u);
+    EXPECT_EQ(m_logFlag, 0);
+    HangUp();
+}
