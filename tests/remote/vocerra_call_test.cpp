@@ -143,6 +143,20 @@ TEST_F(VocerraCallConcurrency, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) 
     EXPECT_GT(testsupport::RmsDbfs(recorded), -40.0);
 }
 
+TEST_F(VocerraCallConcurrency, WideStereoFileIsConvertedToTheLinesRate) {
+    const std::string wide = m_dir.file("wide.wav");
+    const std::string make = "sox -q -n -r 16000 -c 2 -b 16 '" + wide + "' synth 1 sine 700 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "sox missing";
+    ASSERT_TRUE(StartServer());
+    auto tool = std::async(std::launch::async, [&] { return Run({"--play", wide}); });
+    ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const ToolRun run = tool.get();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "message left: 1.0 s\n")) << run.out;
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
+    EXPECT_GE(testsupport::ReadWavePcm16(m_dir.file("message.wav")).size(), 8000u);
+}
+
 TEST_F(VocerraCallConcurrency, LineHangingUpAfterTheGreetingEndsTheCall) {
     m_owner.hangUpAfterGreeting = true;
     ASSERT_TRUE(StartServer());
