@@ -218,7 +218,10 @@ void CallScript::Summary() {
     } else {
         m_out << "heard " << Seconds(m_heard.size() / kRate) << " from the line, no beep\n";
     }
-    if (!m_messageSent) return;
+    if (!m_messageSent) {
+        if (!m_message.empty()) m_out << "no message left: the call ended before the beep\n";
+        return;
+    }
     if (m_status.left == 0)
         m_out << "message left: " << Seconds(m_status.sent / kRate) << "\n";
     else
