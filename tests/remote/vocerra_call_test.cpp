@@ -103,7 +103,7 @@ TEST_F(VocerraCallConcurrency, WholeCallRingsHearsGreetingAndBeepLeavesTheMessag
     auto message = testsupport::ToInt16Range(testsupport::Tone({{700.0, 9000.0}}, 1000));
     testsupport::WriteWavePcm16(m_dir.file("say.wav"), std::vector<int16_t>(message.begin(), message.end()));
     auto tool = std::async(std::launch::async, [&] {
-        return Run({"--from", "5550100", "--name", "Jane Doe", "--play", m_dir.file("say.wav"), "--digits", "12",
+        return Run({"--from", "5550100", "--name", "Jane Doe", "--play", m_dir.file("say.wav"), "--digits", "12,#",
                     "--record-to", m_dir.file("heard.wav")});
     });
     ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
@@ -114,12 +114,12 @@ TEST_F(VocerraCallConcurrency, WholeCallRingsHearsGreetingAndBeepLeavesTheMessag
     const std::string rang = "rang " + std::to_string(m_owner.ringCounts.size()) + " times\n";
     EXPECT_GE(m_owner.ringCounts.size(), 2u);
     EXPECT_TRUE(Has(run.out, "calling from 5550100 (Jane Doe)\n" + rang + "answered\n")) << run.out;
-    EXPECT_TRUE(Has(run.out, "pressed 12\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "pressed 12\npressed #\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "greeting heard for 0.6 s\nbeep at 0.6 s (1000 Hz, 0.30 s)\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "message left: 1.0 s\nhung up after ")) << run.out;
     std::string pressed;
     for (auto [digit, mode] : m_owner.digits) pressed += static_cast<char>(digit);
-    EXPECT_EQ(pressed, "12");
+    EXPECT_EQ(pressed, "12#");
     // What the owner recorded holds the whole message; what the tool
     // recorded is what the line played.
     std::vector<int16_t> recorded = testsupport::ReadWavePcm16(m_dir.file("message.wav"));
