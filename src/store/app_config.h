@@ -51,8 +51,8 @@ class VM_CAppCfg {
 public:
     // Program folder: $VOCERRA_HOME when set, else the executable's folder, or
     // $XDG_DATA_HOME/vocerra (~/.local/share/vocerra) when that one cannot be
-    // written. Loads the file; a missing or unreadable one is replaced by the
-    // first-run settings at once.
+    // written. Loads the file; a missing, foreign or unreadable one gives the
+    // first-run settings, saved at once (an unreadable one is set aside).
     VM_CAppCfg();
     // The same with the given program folder.
     explicit VM_CAppCfg(const char* programFolder);
@@ -61,7 +61,9 @@ public:
     VM_CAppCfg(const VM_CAppCfg&) = delete;
     VM_CAppCfg& operator=(const VM_CAppCfg&) = delete;
 
-    // True when the file was read (a foreign version is not read).
+    // True when the file was read (a foreign version is not read). A file
+    // that cannot be read whole is set aside as damaged, never saved over:
+    // the fields it gave keep their values, the others their defaults.
     bool VM_Load();
     // Writes a temporary file beside the old one and renames it over it, so a
     // failure midway leaves the old file whole. True on success. Only the
@@ -83,8 +85,10 @@ public:
     char* VM_GetTreeFileName(int kind) const;
     char* VM_GetMessageListFileName(int id) const;  // "QvLV%04d.Cfg"; null when id < 0
     char* VM_GetAddressListFileName(int id) const;  // "QvLA%04d.Cfg"; null when id < 0
-    char* VM_GetNewMessageFileName() const;         // first unused "Voice/Msg%04x.Wav"
-    char* VM_GetNewGreetingFileName() const;        // first unused "Greeting/Grt%04x.Wav"
+    // The first unused name, reserved by creating the file empty; a caller
+    // that does not record into it deletes it.
+    char* VM_GetNewMessageFileName() const;         // "Voice/Msg%04x.Wav"
+    char* VM_GetNewGreetingFileName() const;        // "Greeting/Grt%04x.Wav"
     char* VM_GetMainGreetingFileName() const;       // "Greeting/GTMain.wav"
     char* VM_GetMailboxGreetingFileName(int n) const;  // "GTMbox%02d.Wav"; null above 9
     char* VM_GetPromptFileName(int n) const;        // "Prompt/Prp%04d.Wav"; null when n < 0
@@ -142,8 +146,10 @@ private:
     // Guards a load, a save and a password reset against each other.
     mutable std::mutex m_lock;
     DWORD m_idOwner;
+    bool m_bSetAside = false;  // the file was set aside as damaged
 
     void VM_SetDefaults();
+    void VM_SetAside(const char* why);
     void VM_Open(const char* programFolder);
     void VM_ReleaseStrings();
 };
