@@ -123,10 +123,8 @@ DWORD VM_CSingleMailboxCtrl::VM_GetEvent(UINT message, WPARAM wParam, LPARAM lPa
 }
 
 DWORD VM_CSingleMailboxCtrl::VM_GetDeviceEvent(WPARAM wParam, LPARAM lParam) {
-    const auto run = static_cast<DWORD>(lParam);
-    auto is = [&](const VM_CWaveDevice* device) {
-        return device != nullptr && wParam == reinterpret_cast<WPARAM>(device) && run == device->VM_GetSid();
-    };
+    const VM_WaveRun run = VM_WaveRunOf(wParam, lParam);
+    auto is = [&](const VM_CWaveDevice* device) { return device != nullptr && run == device->VM_GetRun(); };
     if (is(m_pRecorder)) return EV_RECORD_DONE;
     if (is(m_pLinePlayer)) return EV_PLAY_DONE;
     if (is(m_pSpeakerPlayer)) return EV_PRESCREEN_DONE;

@@ -118,7 +118,7 @@ std::optional<std::string> VM_CheckDuplicateEntry(const VM_CAppCfg* cfg, const V
     for (const std::string& number : numbers) {
         int folder = book.VM_LookupFolder(number.c_str(), mode);
         if (folder < 0) continue;
-        std::optional<std::string> path = VM_GetAddrFolderPath(book, folder);
+        std::optional<std::string> path = book.VM_GetFolderPath(folder);
         if (!path) return std::string(VM_ENTRY_DUPLICATE_TEXT);
         // The found folder's own name is never cut, so the message is built
         // whole rather than in a buffer sized for the cut path.
