@@ -155,12 +155,16 @@ namespace {
 // greeting name that becomes the entry's.
 bool StoreRecording(VM_CAddrEntry& entry, const std::string& recorded, const VM_CAppCfg& cfg) {
     std::optional<std::string> target = entry.VM_GetGreetingFileText();
-    if (!target) {
-        std::unique_ptr<char[]> fresh(cfg.VM_GetNewGreetingFileName());
-        if (!fresh) return false;
-        target = fresh.get();
+    const bool fresh = !target;
+    if (fresh) {
+        std::unique_ptr<char[]> name(cfg.VM_GetNewGreetingFileName());
+        if (!name) return false;
+        target = name.get();
     }
-    if (!CopyFileA(recorded.c_str(), target->c_str(), FALSE)) return false;
+    if (!CopyFileA(recorded.c_str(), target->c_str(), FALSE)) {
+        if (fresh) DeleteFileA(target->c_str());  // the name reserved for it
+        return false;
+    }
     entry.VM_SetAttr(VM_CAddrEntry::kAttrGreeting, target->c_str());
     return true;
 }

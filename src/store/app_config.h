@@ -83,8 +83,10 @@ public:
     char* VM_GetTreeFileName(int kind) const;
     char* VM_GetMessageListFileName(int id) const;  // "QvLV%04d.Cfg"; null when id < 0
     char* VM_GetAddressListFileName(int id) const;  // "QvLA%04d.Cfg"; null when id < 0
-    char* VM_GetNewMessageFileName() const;         // first unused "Voice/Msg%04x.Wav"
-    char* VM_GetNewGreetingFileName() const;        // first unused "Greeting/Grt%04x.Wav"
+    // The first unused name, reserved by creating the file empty; a caller
+    // that does not record into it deletes it.
+    char* VM_GetNewMessageFileName() const;         // "Voice/Msg%04x.Wav"
+    char* VM_GetNewGreetingFileName() const;        // "Greeting/Grt%04x.Wav"
     char* VM_GetMainGreetingFileName() const;       // "Greeting/GTMain.wav"
     char* VM_GetMailboxGreetingFileName(int n) const;  // "GTMbox%02d.Wav"; null above 9
     char* VM_GetPromptFileName(int n) const;        // "Prompt/Prp%04d.Wav"; null when n < 0
