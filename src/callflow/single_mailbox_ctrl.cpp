@@ -193,9 +193,13 @@ bool VM_CSingleMailboxCtrl::VM_StopRecording() {
 bool VM_CSingleMailboxCtrl::VM_DeleteMessage() {
     if (m_pCallInfo == nullptr) return false;
     const std::optional<std::string> file = m_pCallInfo->VM_GetWaveFileText();
-    if (!file || DeleteFileA(file->c_str()) == FALSE) return false;
+    if (!file) return false;
+    // The record stops naming the file before it goes, so that nobody finds
+    // it naming a file that is gone.
     m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, nullptr);
-    return true;
+    if (DeleteFileA(file->c_str()) != FALSE) return true;
+    m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, file->c_str());
+    return false;
 }
 
 bool VM_CSingleMailboxCtrl::VM_StartCallTimer(int milliseconds) {
