@@ -12,7 +12,10 @@ namespace sipline {
 
 namespace {
 
-constexpr std::size_t kMaxQueuedCodes = 2 * kPacketSamples;
+// What may wait to be sent before playing blocks: enough that a device
+// thread held up for a moment on a loaded machine leaves no gap in what the
+// caller hears, little enough that a greeting cut short stops at once.
+constexpr std::size_t kMaxQueuedCodes = 5 * kPacketSamples;
 
 }  // namespace
 
