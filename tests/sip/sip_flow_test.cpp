@@ -202,10 +202,11 @@ TEST_F(SipFlowConcurrency, OwnerLogsInToRemoteRetrievalByTouchTones) {
     ASSERT_TRUE(HearAtLeast("Prp0006")) << Joined();
     Press("908172#");
     ASSERT_TRUE(HearAtLeast("Prp0007")) << Joined();
-    EXPECT_EQ(m_logFlag, 0) << "a retrieval call is not entered in the call log";
     m_controller->VM_Stop();  // the owner is done: the line hangs up
     ASSERT_TRUE(PumpUntilState(LINECALLSTATE_IDLE));
     ExpectSippPassed(*m_sipp);
+    // Read once the call's thread has ended.
+    EXPECT_EQ(m_logFlag, 0) << "a retrieval call is not entered in the call log";
 }
 
 }  // namespace
