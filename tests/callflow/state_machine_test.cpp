@@ -243,8 +243,9 @@ TEST(StateMachineConcurrency, StopFromAnotherThreadEndsABlockedRun) {
     while (!worker.queueReady) Sleep(1);
     Sleep(20);
     EXPECT_FALSE(machine.VM_Stop(id + 4)) << "a stop naming another thread is refused";
+    // A second stop is refused only while the first is still pending, which a
+    // running worker may already have taken: the suspended-worker test checks it.
     EXPECT_TRUE(machine.VM_Stop(id));
-    EXPECT_FALSE(machine.VM_Stop(id)) << "a second stop while one is pending is refused";
     EXPECT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0);
     EXPECT_TRUE(worker.ran.load());
     CloseHandle(h);
