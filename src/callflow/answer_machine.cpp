@@ -9,6 +9,7 @@
 #include "callflow/modem_table.h"
 #include "callflow/multi_mailbox_ctrl.h"
 #include "callflow/single_mailbox_ctrl.h"
+#include "callflow/status_texts.h"
 #include "callflow/toll_saver.h"
 #include "diag/trace.h"
 #include "platform/win32/win32.h"
@@ -19,14 +20,6 @@
 #include "telephony/var_structs.h"
 
 namespace {
-
-constexpr int kStatusRinging = 0;
-constexpr int kStatusAnswering = 1;
-constexpr int kStatusDropping = 3;
-constexpr int kStatusCallerHungUp = 5;
-constexpr int kStatusUserHungUp = 11;
-constexpr int kStatusTimeLimit = 12;
-constexpr int kStatusBlocking = 14;
 
 constexpr DWORD kBlockingFlags = 0x13;
 constexpr int kPromptPrescreenRing = 200;
@@ -212,7 +205,7 @@ void VM_CAnswerMachine::VM_OnLineDevState(VM_CLine* line, DWORD dwState, DWORD /
 
 void VM_CAnswerMachine::VM_OnRing(DWORD dwParam3) {
     if (m_pCall == nullptr || m_pCall->VM_GetRings() == -1) return;
-    VM_ShowStatus(kStatusRinging);
+    VM_ShowStatus(VM_STATUS_RINGING);
     const int nRing = m_pCall->VM_GetRings() + 1;
     m_pCall->VM_SetRings(nRing);
     const bool tollSaverOn = m_pCfg != nullptr && m_pCfg->VM_IsFlag(VM_FLAG_TOLL_SAVER);
@@ -239,7 +232,7 @@ void VM_CAnswerMachine::VM_OnRing(DWORD dwParam3) {
 void VM_CAnswerMachine::VM_AnswerCall(bool blocked) {
     m_pCall->VM_SetRings(-1);
     m_pCall->VM_Answer();
-    VM_ShowStatus(blocked ? kStatusBlocking : kStatusAnswering);
+    VM_ShowStatus(blocked ? VM_STATUS_BLOCKING : VM_STATUS_ANSWERING);
 }
 
 void VM_CAnswerMachine::VM_OnCallInfo(VM_CCall* call, DWORD dwInfoState) {
@@ -284,7 +277,7 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
     if (!VM_IsOurCall(call)) return;
     switch (dwCallState) {
     case LINECALLSTATE_IDLE:
-        VM_ShowStatus(kStatusDropping);
+        VM_ShowStatus(VM_STATUS_DROPPING);
         VM_EndCall();
         VM_Post(VM_MSG_RESTART_LINE, VM_Self(), 0);
         break;
@@ -317,10 +310,10 @@ bool VM_CAnswerMachine::VM_OnHangup(UINT message, WPARAM wParam) {
     if (wParam == 0) return false;
     VM_TRACE(g_bTraceTapi, "VM_CAnswerMachine::VM_OnHangup: this=0x%" PRIxPTR, VM_Self());
     switch (message) {
-    case 0: VM_ShowStatus(kStatusCallerHungUp); break;
-    case VM_MSG_USER_HANGUP: VM_ShowStatus(kStatusUserHungUp); break;
-    case AM_MSG_HANGUP: VM_ShowStatus(kStatusTimeLimit); break;
-    default: VM_ShowStatus(kStatusDropping); break;
+    case 0: VM_ShowStatus(VM_STATUS_CALLER_HUNG_UP); break;
+    case VM_MSG_USER_HANGUP: VM_ShowStatus(VM_STATUS_CALLED_PARTY_HUNG_UP); break;
+    case AM_MSG_HANGUP: VM_ShowStatus(VM_STATUS_TIME_LIMIT); break;
+    default: VM_ShowStatus(VM_STATUS_DROPPING); break;
     }
     if (m_pController != nullptr) m_pController->VM_Stop();
     // Still ringing: the line and the call are on the caller's stack when
@@ -380,7 +373,7 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
         break;
     case VM_MSG_USER_HANGUP:
     case AM_MSG_HANGUP:
-    case VM_MSG_CALL_FLOW_DONE:
+    case VM_MSG_FLOW_ENDED:
         return VM_OnHangup(message, wParam);
     case VM_MSG_RESTART_LINE:
         return VM_Restart(wParam);
@@ -392,7 +385,7 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 void VM_CAnswerMachine::VM_ShowStatus(int index) {
-    if (m_pCallerIDDlg) m_pCallerIDDlg->VM_ShowStatus(index);
+    if (m_pCallerIDDlg) m_pCallerIDDlg->VM_ShowStatusIndex(index);
 }
 
 void VM_CAnswerMachine::VM_Post(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "callflow/caller_id_window.h"
+#include "callflow/callflow_messages.h"
 #include "callflow/observer.h"
 #include "callflow/timer.h"
 #include "telephony/call.h"
@@ -23,14 +24,12 @@ class VM_CCallInfo;
 class VM_CMailboxController;
 class VM_CTollSaver;
 
-// Messages to and from the main window. wParam carries the sender's
-// address where one is named.
+// Messages to and from the main window (with callflow_messages.h). wParam
+// carries the sender's address where one is named.
 constexpr UINT VM_MSG_USER_HANGUP = 0x8009;     // the caller-ID window's "Hang Up"
 constexpr UINT AM_MSG_HANGUP = 0x800A;          // the call's time limit
 constexpr UINT VM_MSG_RESTART_LINE = 0x800B;    // close and reopen the line
 constexpr UINT VM_MSG_NEW_CALL_RECORD = 0x800C; // wParam folder id, lParam the record
-constexpr UINT VM_MSG_DIGIT = 0x800E;           // wParam the digit
-constexpr UINT VM_MSG_CALL_FLOW_DONE = 0x800F;  // wParam the controller
 constexpr UINT VM_MSG_CALL_STARTED = 0x801E;
 constexpr UINT VM_MSG_CALL_ENDED = 0x801F;
 

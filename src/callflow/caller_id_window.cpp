@@ -1,27 +1,10 @@
 #include "callflow/caller_id_window.h"
 
 #include "callflow/answer_machine.h"
+#include "callflow/status_texts.h"
 #include "platform/win32/messages.h"
 
 namespace {
-
-const char* const kStatusTexts[] = {
-    "Incoming call received, ringing...\n",
-    "Auto answering call...\n",
-    "Silence detected, dropping call in %d seconds. \n",
-    "Dropping call, please wait a few minutes...\n",
-    "Sound detected, recording call... \n",
-    "Caller hung up, dropping call... \n",
-    "",
-    "Playing main greeting... \n",
-    "Playing recording tone... \n",
-    "Saying bye-bye to the caller... \n",
-    "Start remote retrieval... \n",
-    "Called party hung up, dropping call... \n",
-    "Time limit of the call reached, dropping call... \n",
-    "Recording voice message...\n",
-    "Blocking this caller...\n",
-};
 
 // The log has one update per line: the texts' own line ends go.
 std::string OneLine(const std::string& text) {
@@ -34,20 +17,15 @@ std::string OneLine(const std::string& text) {
 
 }  // namespace
 
-const char* VM_GetStatusText(int index) {
-    if (index < 0 || index >= static_cast<int>(sizeof kStatusTexts / sizeof kStatusTexts[0])) return "";
-    return kStatusTexts[index];
-}
-
 void VM_CCallerIDDlg::VM_SetCaller(const std::string& name, const std::string& number) {
     if (!m_bClosed) VM_OnCaller(name, number);
 }
 
-void VM_CCallerIDDlg::VM_SetStatusText(const std::string& text) {
-    if (!m_bClosed) VM_OnStatus(text);
+void VM_CCallerIDDlg::VM_ShowStatus(const char* text) {
+    if (!m_bClosed && text != nullptr) VM_OnStatus(text);
 }
 
-void VM_CCallerIDDlg::VM_ShowStatus(int index) { VM_SetStatusText(VM_GetStatusText(index)); }
+void VM_CCallerIDDlg::VM_ShowStatusIndex(int index) { VM_ShowStatus(VM_GetStatusText(index)); }
 
 void VM_CCallerIDDlg::VM_HangUp() {
     if (m_hParent != nullptr)

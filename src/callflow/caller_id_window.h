@@ -12,17 +12,15 @@
 #include <memory>
 #include <string>
 
+#include "callflow/call_status.h"
 #include "platform/win32/types.h"
 
 class VM_CAnswerMachine;
 
-// The texts the answer machine and the call flow show, by index.
-const char* VM_GetStatusText(int index);
-
-class VM_CCallerIDDlg {
+class VM_CCallerIDDlg : public VM_ICallStatus {
 public:
     VM_CCallerIDDlg(HWND parent, VM_CAnswerMachine* owner) : m_hParent(parent), m_pOwner(owner) {}
-    virtual ~VM_CCallerIDDlg() = default;
+    ~VM_CCallerIDDlg() override = default;
     VM_CCallerIDDlg(const VM_CCallerIDDlg&) = delete;
     VM_CCallerIDDlg& operator=(const VM_CCallerIDDlg&) = delete;
 
@@ -30,8 +28,9 @@ public:
     virtual void VM_Show() {}
     void VM_SetCaller(const std::string& name, const std::string& number);
     // One line of status text, replacing the last.
-    void VM_SetStatusText(const std::string& text);
-    void VM_ShowStatus(int index);
+    void VM_ShowStatus(const char* text) override;
+    // Status text by index (status_texts.h).
+    void VM_ShowStatusIndex(int index);
     // "Hang Up": the answer machine ends the call.
     void VM_HangUp();
     // "Close", or the window's close box: the call goes on.

@@ -9,14 +9,13 @@
 #include <functional>
 #include <string>
 
+#include "callflow/callflow_messages.h"
 #include "callflow/observer.h"
 #include "store/call_info.h"
 
 class VM_CAppCfg;
 class VM_CList;
 class VM_CTollSaver;
-
-constexpr UINT VM_MSG_REMOTE_DELETE = 0x8013;  // wParam folder id, lParam record id
 
 // What became of one finished call, for whoever reports it.
 struct VM_SFiledCall {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "callflow/answer_machine.h"
+#include "callflow/main_window.h"
 #include "callflow/modem_table.h"
 #include "callflow/toll_saver.h"
 #include "platform/win32/win32.h"
@@ -122,7 +123,9 @@ bool HeadlessFrame::CreateMainWindow() {
     wc.lpszClassName = kWindowClass;
     RegisterClassA(&wc);
     m_hWnd = CreateWindowExA(0, kWindowClass, "Vocerra", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    return m_hWnd != nullptr;
+    if (m_hWnd == nullptr) return false;
+    VM_SetMainWindow(m_hWnd);
+    return true;
 }
 
 // The folders every call is filed by, made on first run.
