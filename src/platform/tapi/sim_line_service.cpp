@@ -33,6 +33,7 @@ struct SimCallRecord {
     CallerId caller;
     bool callerKnown = false;
     bool accepted = false;
+    bool connected = false;
     bool released = false;
     unsigned rings = 0;
     unsigned accepts = 0;
@@ -235,6 +236,11 @@ unsigned SimCall::AnswerRequests() const {
 
 unsigned SimCall::DropRequests() const {
     return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.drops; }, 0u);
+}
+
+bool SimCall::Answered() const {
+    return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.connected; },
+                    false);
 }
 
 bool SimCall::Released() const {
@@ -444,6 +450,7 @@ LONG SimLineService::Answer(DWORD callId, DWORD requestId) {
     call->answers++;
     if (!call->Ringing()) return LINEERR_INVALCALLSTATE;
     call->StopRingerSoon();
+    call->connected = true;
     m_core->Complete(requestId, 0);
     m_core->SetState(*call, LINECALLSTATE_CONNECTED, 0);
     return 0;

@@ -83,6 +83,8 @@ public:
     unsigned AcceptRequests() const;
     unsigned AnswerRequests() const;
     unsigned DropRequests() const;
+    // The call was connected at some time (it may be over by now).
+    bool Answered() const;
     // Every application handle of the call has been deallocated.
     bool Released() const;
     CallAudio* Audio() const;

@@ -1,5 +1,6 @@
 #include "platform/winmm/sim_call_audio_device.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <numbers>
@@ -149,6 +150,16 @@ void SimCallAudio::SendTone(const ToneSpec& tone) {
     m_shared->source = Shared::Source::kTone;
 }
 
+size_t SimCallAudio::FileSamplesSent() const {
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    return m_shared->filePos;
+}
+
+size_t SimCallAudio::FileSamplesLeft() const {
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    return m_shared->fileSamples.size() - m_shared->filePos;
+}
+
 std::string SimCallAudio::CapturedBytes() const {
     std::lock_guard<std::mutex> guard(m_shared->lock);
     return m_shared->captured;
@@ -163,6 +174,22 @@ std::vector<std::int16_t> SimCallAudio::CapturedSamples() const {
     std::lock_guard<std::mutex> guard(m_shared->lock);
     return winmm::DecodeSamples(m_shared->capturedFormat, reinterpret_cast<const BYTE*>(m_shared->captured.data()),
                                 static_cast<DWORD>(m_shared->captured.size()));
+}
+
+std::vector<std::int16_t> SimCallAudio::CapturedSamples(size_t from, size_t max) const {
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    const size_t width = m_shared->capturedFormat.wBitsPerSample == 16 ? 2 : 1;
+    const size_t count = m_shared->captured.size() / width;
+    if (from >= count) return {};
+    const size_t n = std::min(max, count - from);
+    return winmm::DecodeSamples(m_shared->capturedFormat,
+                                reinterpret_cast<const BYTE*>(m_shared->captured.data()) + from * width,
+                                static_cast<DWORD>(n * width));
+}
+
+size_t SimCallAudio::CapturedSampleCount() const {
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    return m_shared->captured.size() / (m_shared->capturedFormat.wBitsPerSample == 16 ? 2 : 1);
 }
 
 void SimCallAudio::ClearCapture() {

@@ -37,12 +37,18 @@ public:
     // The file's samples (any of the four telephone formats), then silence.
     bool SendFile(const std::string& path);
     void SendTone(const ToneSpec& tone);
+    // Samples of the last file the line has taken so far, and still to take.
+    size_t FileSamplesSent() const;
+    size_t FileSamplesLeft() const;
 
     // What the call's wave-out has played so far, in the format it was
     // opened with (the last open's format).
     std::string CapturedBytes() const;
     WAVEFORMATEX CapturedFormat() const;
     std::vector<std::int16_t> CapturedSamples() const;
+    // The same, decoded only from sample `from` on, at most `max` samples.
+    std::vector<std::int16_t> CapturedSamples(size_t from, size_t max) const;
+    size_t CapturedSampleCount() const;
     void ClearCapture();
     // From now on also writes what is played into a WAVE file; an empty
     // path ends that and finishes the file.
