@@ -91,6 +91,7 @@ public:
     bool VM_IsStarted() const { return m_pLine != nullptr; }
     bool VM_HasCall() const { return m_pCall != nullptr; }
     std::int32_t VM_GetLineID() const { return m_idLine; }
+    HLINE VM_GetLineHandle() const { return m_pLine != nullptr ? m_pLine->VM_GetHandle() : 0; }
     WPARAM VM_Self() const { return reinterpret_cast<WPARAM>(this); }
 
 protected:

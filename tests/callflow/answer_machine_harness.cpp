@@ -12,12 +12,13 @@ bool FakeController::VM_Start(VM_CCall* c, VM_CCallInfo* i, VM_ICallStatus* s, s
     call = c;
     info = i;
     status = s;
+    call->VM_MonitorDigits(LINEDIGITMODE_DTMF);
     if (clearLogFlag && logFlag != nullptr) *logFlag = 0;
     return true;
 }
 
 bool FakeController::VM_Stop() {
-    ++stops;
+    if (stops != nullptr) ++*stops;
     if (call != nullptr) call->VM_Drop();
     call = nullptr;
     return true;
@@ -35,6 +36,7 @@ VM_CMailboxController* TestMachine::VM_CreateController(bool single) {
     lastSingle = single;
     controller = new FakeController(nullptr);
     controller->clearLogFlag = clearLogFlag;
+    controller->stops = &controllerStops;
     return controller;
 }
 

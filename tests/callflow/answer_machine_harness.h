@@ -32,7 +32,7 @@ public:
     DWORD VM_GetEvent(UINT, WPARAM, LPARAM) override { return 0; }
 
     int starts = 0;
-    int stops = 0;
+    int* stops = nullptr;  // outlives the controller
     bool clearLogFlag = false;  // as remote retrieval does
     std::vector<WPARAM> digits;
     VM_CCall* call = nullptr;
@@ -45,6 +45,7 @@ public:
     using VM_CAnswerMachine::VM_CAnswerMachine;
     FakeController* controller = nullptr;
     int controllersMade = 0;
+    int controllerStops = 0;
     bool lastSingle = false;
     bool clearLogFlag = false;
 

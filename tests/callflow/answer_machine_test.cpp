@@ -6,6 +6,7 @@
 #include "callflow/modem_table.h"
 #include "platform/win32/win32.h"
 #include "store/addr_entry.h"
+#include "telephony/line_harness.h"
 #include "telephony/tapi_session.h"
 
 namespace amtest {
@@ -31,19 +32,20 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return Machine().controller->starts == 1; })) << "not handed to the controller";
     }
     // The call went idle, its record (if any) was posted and the line reopened.
-    void WaitForRestart(int opensBefore) {
-        ASSERT_TRUE(PumpUntil([&] { return m_service->OpenCount(0) > opensBefore && Machine().VM_IsStarted(); }))
-            << "the line was not reopened";
-        ASSERT_FALSE(Machine().VM_HasCall());
+    void WaitForRestart(HLINE before) {
+        ASSERT_TRUE(PumpUntil([&] {
+            return Machine().VM_IsStarted() && Machine().VM_GetLineHandle() != before && !Machine().VM_HasCall();
+        })) << "the line was not reopened";
+        PumpPending();  // what the restart posted
     }
-    int Opens() const { return m_service->OpenCount(0); }
+    HLINE Opens() { return Machine().VM_GetLineHandle(); }
 };
 
 TEST_F(AnswerMachine, CallerHangingUpWhileRingingIsFiledWithoutRecordingAndTheNextCallIsAnswered) {
     Start();
     auto first = Offer("5550100");
     Ring(*first);
-    const int opens = Opens();
+    const HLINE opens = Opens();
     ASSERT_TRUE(first->HangUp());
     // The restart is posted, never made inside the telephony callback.
     PumpUntil([&] { return Count(VM_MSG_RESTART_LINE) > 0; });
@@ -69,7 +71,7 @@ TEST_F(AnswerMachine, DisconnectDuringRingsIsLeftToTheIdleStateWhenSilenceDetect
     m_cfg->m_nSilenceLevel = 8;
     auto call = Offer("5550100");
     Ring(*call);
-    const int opens = Opens();
+    const HLINE opens = Opens();
     call->HangUp();
     WaitForRestart(opens);
     EXPECT_FALSE(Saw("Caller hung up, dropping call... \n"));
@@ -89,14 +91,16 @@ TEST_F(AnswerMachine, RingsCountedByTheServiceOrByTheMachineAndTheTollSaver) {
         auto call = Offer("5550100");
         EXPECT_EQ(5, RingsToAnswer(*call)) << "no new message: two more rings";
         EXPECT_TRUE(Saw("Auto answering call...\n"));
+        HLINE opens = Opens();
         call->HangUp();
-        PumpUntil([&] { return !Machine().VM_HasCall(); });
+        WaitForRestart(opens);
 
         m_tollSaver.VM_SetNoNewMessages(0);
         auto next = Offer("5550100");
         EXPECT_EQ(3, RingsToAnswer(*next)) << "a message waits: the configured rings";
+        opens = Opens();
         next->HangUp();
-        PumpUntil([&] { return !Machine().VM_HasCall() && Machine().VM_IsStarted(); });
+        WaitForRestart(opens);
         m_machine.reset();
         VM_CTapi::VM_Shutdown();
         m_cfg->VM_SetFlag(false, VM_FLAG_TOLL_SAVER);
@@ -114,13 +118,14 @@ TEST_F(AnswerMachine, BlockedCallerIsAnsweredAtTheFirstRingAfterTheLookup) {
     EXPECT_EQ(2, RingsToAnswer(*call));
     EXPECT_TRUE(Saw("Blocking this caller...\n"));
     EXPECT_TRUE(Saw("caller Pest / 5550199"));
+    const HLINE opens = Opens();
     call->HangUp();
-    ASSERT_TRUE(PumpUntil([&] { return m_records.size() == 1; }));
+    WaitForRestart(opens);
+    ASSERT_EQ(1u, m_records.size());
     EXPECT_TRUE(m_records[0].record->VM_GetFlags() & VM_CCallInfo::kFlagBlocked);
     EXPECT_STREQ("Pest", m_records[0].record->VM_GetAttr(VM_CCallInfo::kAttrName));
 
     // Caller ID reported late: answered on the report itself.
-    PumpUntil([&] { return Machine().VM_IsStarted() && !Machine().VM_HasCall(); });
     auto late = Offer(nullptr, nullptr, true);
     Ring(*late);
     EXPECT_EQ(0u, late->AnswerRequests());
@@ -141,10 +146,10 @@ TEST_F(AnswerMachine, AnsweredCallGoesToTheControllerAndEndsWhenTheCallerHangsUp
     ASSERT_TRUE(PumpUntil([&] { return !controller.digits.empty(); }));
     EXPECT_EQ(static_cast<WPARAM>('5'), controller.digits[0]);
 
-    const int opens = Opens();
+    const HLINE opens = Opens();
     call->HangUp();
     WaitForRestart(opens);
-    EXPECT_GE(controller.stops, 1);
+    EXPECT_GE(Machine().controllerStops, 1);
     ASSERT_EQ(1u, m_records.size());
     EXPECT_STREQ("Ann", m_records[0].record->VM_GetAttr(VM_CCallInfo::kAttrName));
     EXPECT_STREQ("5550100", m_records[0].record->VM_GetAttr(VM_CCallInfo::kAttrNumber));
@@ -158,7 +163,7 @@ TEST_F(AnswerMachine, CallFlowThatClearsTheLogFlagFilesNothing) {
     Machine().VM_Restart(Machine().VM_Self());  // a controller that clears it
     auto call = Offer("5550100");
     Connect(*call);
-    const int opens = Opens();
+    const HLINE opens = Opens();
     call->HangUp();
     WaitForRestart(opens);
     EXPECT_TRUE(m_records.empty());
@@ -169,7 +174,7 @@ TEST_F(AnswerMachine, TimeLimitAndTheHangUpButtonEndTheCall) {
     m_cfg->m_nMaxCallMinutes = 1;
     auto call = Offer("5550100");
     Connect(*call);
-    int opens = Opens();
+    HLINE opens = Opens();
     ASSERT_TRUE(PumpUntil([&] { return Count(AM_MSG_HANGUP) == 1; }));
     WaitForRestart(opens);
     EXPECT_TRUE(Saw("Time limit of the call reached, dropping call... \n"));
@@ -206,7 +211,7 @@ TEST_F(AnswerMachine, UpdatesAfterTheUserClosedTheCallerIDWindowAreHarmless) {
     window->VM_Close();
     const size_t seen = m_callerID.size();
     window->VM_ShowStatus("Recording voice message...\n");
-    const int opens = Opens();
+    const HLINE opens = Opens();
     call->HangUp();
     WaitForRestart(opens);
     EXPECT_EQ(seen, m_callerID.size());
@@ -236,7 +241,7 @@ TEST_F(AnswerMachine, StartFailsWithoutAUsableLineAndConfigChangesWithAnsweringO
     EXPECT_TRUE(Machine().VM_OnConfigChanged());
     EXPECT_EQ(0, Machine().VM_GetLineID());
     EXPECT_FALSE(Machine().VM_IsStarted());
-    EXPECT_EQ(0, m_service->OpenCount(0));
+    EXPECT_EQ(0, m_service->OpenCount(0)) << "nothing opened";
 
     simline::LineConfig closed;
     closed.failOpen = true;
@@ -269,6 +274,7 @@ TEST_F(AnswerMachine, ModemTableListsDataModemsAndTheVoiceModemsAmongThem) {
     notAModem.mediaModes = LINEMEDIAMODE_AUTOMATEDVOICE;
     simline::LineConfig longName;
     longName.name = std::string(150, 'x');
+    linetest::FakeAudioFactory audio;
     UseLines({voice, dataOnly, noWave, notAModem, longName});
     ASSERT_TRUE(VM_CAnswerMachine::VM_EnumerateModems());
     ASSERT_EQ(4, g_modemTable.nCount);
