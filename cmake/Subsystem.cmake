@@ -1,9 +1,17 @@
-# One static library per subsystem, made of every source below its folder.
+# One static library per subsystem, made of every source below its folder
+# (or below only the DIRS named, when other libraries live in the rest).
 # New files are picked up at the next build without editing this file.
 function(vocerra_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS;DIRS" ${ARGN})
+  if(NOT ARG_DIRS)
+    set(ARG_DIRS .)
+  endif()
+  set(sources)
+  foreach(dir ${ARG_DIRS})
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.c)
+    list(APPEND sources ${found})
+  endforeach()
   if(NOT sources)
     add_library(vocerra_${name} INTERFACE)
     target_include_directories(vocerra_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
@@ -30,6 +38,10 @@ function(vocerra_test_program name)
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} vocerra_testsupport
                         GTest::gtest GTest::gmock GTest::gtest_main)
   vocerra_warnings(test_${name})
+  # Calls need the prompts the build makes.
+  if(TARGET vocerra_prompts)
+    add_dependencies(test_${name} vocerra_prompts)
+  endif()
   target_compile_definitions(test_${name} PRIVATE
     VOCERRA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
   gtest_discover_tests(test_${name}

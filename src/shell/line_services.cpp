@@ -1,11 +1,10 @@
 #include "shell/line_services.h"
 
+#include "platform/lines/services/line_services.h"
 #include "platform/tapi/sim_line_remote.h"
-#include "platform/tapi/sim_line_service.h"
-#include "platform/winmm/sim_call_audio_device.h"
 
 struct VM_CLineServices::Impl {
-    std::unique_ptr<simline::SimLineService> sim;
+    std::unique_ptr<lines::LineServices> services;
     bool serving = false;
 };
 
@@ -14,18 +13,15 @@ VM_CLineServices::VM_CLineServices() : m_impl(std::make_unique<Impl>()) {}
 VM_CLineServices::~VM_CLineServices() { VM_Stop(); }
 
 bool VM_CLineServices::VM_Start(std::string* error) {
-    simline::LineConfig line;
-    line.name = "Vocerra Simulated Line";
-    simline::InstallSimCallAudio();
-    m_impl->sim = std::make_unique<simline::SimLineService>(std::vector<simline::LineConfig>{line});
-    m_impl->sim->Install();
-    m_impl->serving = simline::StartRemoteLineServer(*m_impl->sim, error);
+    m_impl->services = std::make_unique<lines::LineServices>();
+    simline::SimLineService* sim = m_impl->services->SimulatedLine();
+    if (sim == nullptr) return true;
+    m_impl->serving = simline::StartRemoteLineServer(*sim, error);
     return m_impl->serving;
 }
 
 void VM_CLineServices::VM_Stop() {
     if (m_impl->serving) simline::StopRemoteLineServer();
     m_impl->serving = false;
-    m_impl->sim.reset();
-    simline::SetCallAudioFactory(nullptr);
+    m_impl->services.reset();
 }

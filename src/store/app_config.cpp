@@ -7,6 +7,7 @@
 #include "store/config_file_format.h"
 #include "store/file_replace.h"
 #include "store/program_folder.h"
+#include "store/shipped_data.h"
 #include "store/stored_file.h"
 
 const char* const VM_FOLDER_CONFIG = "/Config";
@@ -111,6 +112,8 @@ void VM_CAppCfg::VM_Open(const char* programFolder) {
     m_szPassword.VM_Set(kDefaultPassword);
     VM_SetFlag(false, VM_FLAG_REMOTE_RETRIEVAL | VM_FLAG_TOLL_SAVER);
     VM_Save();
+    // A first start answers with the shipped greeting until the user records one.
+    VM_InstallDefaultGreeting(*this);
 }
 
 void VM_CAppCfg::VM_ReleaseStrings() {

@@ -1,20 +1,12 @@
 #include <cstdio>
-#include <new>
 #include <string>
 
 #include "audio/wave_file_names.h"
 #include "platform/win32/files.h"
 #include "store/app_config.h"
+#include "store/shipped_data.h"
 
 namespace {
-
-char* NewText(const std::string& text) {
-    char* copy = new (std::nothrow) char[text.size() + 1];
-    if (copy == nullptr) return nullptr;
-    text.copy(copy, text.size());
-    copy[text.size()] = '\0';
-    return copy;
-}
 
 bool FolderExists(const std::string& folder) {
     DWORD attributes = GetFileAttributesA(folder.c_str());
@@ -39,8 +31,8 @@ char* VM_CAppCfg::VM_GetPath(const char* subfolder, const char* fileName) const 
     if (m_szHome == nullptr || subfolder == nullptr) return nullptr;
     std::string folder = std::string(m_szHome) + subfolder;
     if (!EnsureFolder(folder)) return nullptr;
-    if (fileName == nullptr || fileName[0] == '\0') return NewText(folder);
-    return NewText(folder + "/" + fileName);
+    if (fileName == nullptr || fileName[0] == '\0') return VM_NewPath(folder);
+    return VM_NewPath(folder + "/" + fileName);
 }
 
 char* VM_CAppCfg::VM_GetTreeFileName(int kind) const {
@@ -88,7 +80,16 @@ char* VM_CAppCfg::VM_GetMailboxGreetingFileName(int n) const {
 
 char* VM_CAppCfg::VM_GetPromptFileName(int n) const {
     if (n < 0) return nullptr;
-    return VM_GetPath(VM_FOLDER_PROMPT, Numbered("Prp", 4, n, ".Wav").c_str());
+    const std::string name = Numbered("Prp", 4, n, ".Wav");
+    char* own = VM_GetPath(VM_FOLDER_PROMPT, name.c_str());
+    if (own == nullptr) {
+        // No Prompt folder can be made here: play the shipped one where it is.
+        std::string shipped = VM_FindShippedFile(VM_FOLDER_PROMPT, name.c_str());
+        return shipped.empty() ? nullptr : VM_NewPath(shipped);
+    }
+    char* used = VM_UseShippedFile(own, VM_FOLDER_PROMPT, name.c_str());
+    delete[] own;
+    return used;
 }
 
 char* VM_CAppCfg::VM_GetHelpFileName(int kind) const {

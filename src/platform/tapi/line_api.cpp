@@ -1,9 +1,16 @@
-// The line functions over the installed line service: sessions bound to the
+// The line functions over the installed line services: sessions bound to the
 // thread that opened them, opened lines, per-open call handles, request ids,
 // and event delivery through a hidden message window per session.
+//
+// Several services may be installed at once. Their devices are numbered in
+// one sequence, in the order the services were installed; a call id of the
+// API layer carries the service's slot in its top byte, so the services'
+// own call ids never meet.
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
+#include <vector>
 #include <string_view>
 #include <strings.h>
 
@@ -60,9 +67,51 @@ struct PendingRequest {
     HLINE line;
 };
 
-class LineApi final : public tapisp::LineEventSink {
-public:
+// A service's device or call, in the service's own numbering.
+struct Route {
     tapisp::LineProvider* provider = nullptr;
+    DWORD local = 0;
+};
+
+constexpr int kSlotShift = 24;
+constexpr DWORD kLocalMask = (DWORD{1} << kSlotShift) - 1;
+
+class LineApi;
+
+// Turns one service's device and call ids into the API layer's.
+class ProviderSink final : public tapisp::LineEventSink {
+public:
+    ProviderSink(LineApi& api, DWORD slot) : m_api(api), m_slot(slot) {}
+    // A removed service that still reports is not heard.
+    void Retire() { m_retired = true; }
+    void LineDevState(DWORD deviceId, DWORD state, DWORD param2, DWORD param3) override;
+    void NewCall(DWORD deviceId, DWORD callId) override;
+    void CallState(DWORD callId, DWORD state, DWORD mode) override;
+    void CallInfo(DWORD callId, DWORD infoStates) override;
+    void Digit(DWORD callId, DWORD digit, DWORD digitMode) override;
+    void LineClosed(DWORD deviceId) override;
+    void CompleteRequest(DWORD requestId, LONG result) override;
+
+private:
+    DWORD Device(DWORD local) const;
+    DWORD Call(DWORD local) const { return (m_slot << kSlotShift) | (local & kLocalMask); }
+
+    LineApi& m_api;
+    DWORD m_slot;
+    bool m_retired = false;
+};
+
+struct Slot {
+    tapisp::LineProvider* provider = nullptr;
+    std::unique_ptr<ProviderSink> sink;
+};
+
+class LineApi {
+public:
+    // A removed service's slot is reused; its call handles go with it.
+    std::vector<Slot> slots;
+    // Sinks of removed services, kept because a service may hold on to one.
+    std::vector<std::unique_ptr<ProviderSink>> retiredSinks;
     std::map<HLINEAPP, Session> sessions;
     std::map<HLINE, OpenLine> lines;
     std::map<HCALL, CallHandle> calls;
@@ -91,7 +140,35 @@ public:
         Queue(it->second.app, Event{hDevice, msg, it->second.instance, p1, p2, p3});
     }
 
-    DWORD NumDevices() const { return provider != nullptr ? provider->NumDevices() : 0; }
+    DWORD NumDevices() const {
+        DWORD n = 0;
+        for (const Slot& slot : slots)
+            if (slot.provider != nullptr) n += slot.provider->NumDevices();
+        return n;
+    }
+
+    DWORD FirstDevice(DWORD slotIndex) const {
+        DWORD first = 0;
+        for (DWORD i = 0; i < slotIndex && i < slots.size(); i++)
+            if (slots[i].provider != nullptr) first += slots[i].provider->NumDevices();
+        return first;
+    }
+
+    Route Device(DWORD device) const {
+        for (const Slot& slot : slots) {
+            if (slot.provider == nullptr) continue;
+            DWORD n = slot.provider->NumDevices();
+            if (device < n) return Route{slot.provider, device};
+            device -= n;
+        }
+        return Route{};
+    }
+
+    Route Call(DWORD callId) const {
+        DWORD slot = callId >> kSlotShift;
+        if (slot >= slots.size()) return Route{};
+        return Route{slots[slot].provider, callId & kLocalMask};
+    }
 
     bool IsLastHandle(DWORD callId) const {
         for (const auto& entry : calls)
@@ -109,7 +186,8 @@ public:
     void ReleaseHandle(HCALL hCall) {
         DWORD callId = calls[hCall].callId;
         calls.erase(hCall);
-        if (provider != nullptr && IsLastHandle(callId)) provider->ReleaseCall(callId);
+        Route route = Call(callId);
+        if (route.provider != nullptr && IsLastHandle(callId)) route.provider->ReleaseCall(route.local);
     }
 
     // Everything an open holds goes with it: its call handles and the
@@ -124,10 +202,11 @@ public:
             it = it->second.line == hLine ? requests.erase(it) : std::next(it);
         DWORD device = lines[hLine].device;
         lines.erase(hLine);
-        if (provider != nullptr) provider->Close(device);
+        Route route = Device(device);
+        if (route.provider != nullptr) route.provider->Close(route.local);
     }
 
-    void LineDevState(DWORD deviceId, DWORD state, DWORD param2, DWORD param3) override {
+    void LineDevState(DWORD deviceId, DWORD state, DWORD param2, DWORD param3) {
         for (const auto& [hLine, open] : lines) {
             if (open.device != deviceId) continue;
             if (state != LINEDEVSTATE_REINIT && (open.lineStates & state) == 0) continue;
@@ -135,7 +214,7 @@ public:
         }
     }
 
-    void LineClosed(DWORD deviceId) override {
+    void LineClosed(DWORD deviceId) {
         for (auto it = lines.begin(); it != lines.end();) {
             HLINE h = it->first;
             ++it;
@@ -145,7 +224,7 @@ public:
         }
     }
 
-    void NewCall(DWORD deviceId, DWORD callId) override {
+    void NewCall(DWORD deviceId, DWORD callId) {
         for (const auto& [hLine, open] : lines) {
             if (open.device != deviceId) continue;
             DWORD privilege = 0;
@@ -158,7 +237,7 @@ public:
         }
     }
 
-    void CallState(DWORD callId, DWORD state, DWORD mode) override {
+    void CallState(DWORD callId, DWORD state, DWORD mode) {
         for (auto& [hCall, handle] : calls) {
             if (handle.callId != callId) continue;
             // The first state an application sees carries its privilege.
@@ -168,12 +247,12 @@ public:
         }
     }
 
-    void CallInfo(DWORD callId, DWORD infoStates) override {
+    void CallInfo(DWORD callId, DWORD infoStates) {
         for (const auto& [hCall, handle] : calls)
             if (handle.callId == callId) QueueToLine(handle.line, hCall, LINE_CALLINFO, infoStates, 0, 0);
     }
 
-    void Digit(DWORD callId, DWORD digit, DWORD digitMode) override {
+    void Digit(DWORD callId, DWORD digit, DWORD digitMode) {
         for (const auto& [hCall, handle] : calls) {
             if (handle.callId != callId || (handle.digitModes & digitMode) == 0) continue;
             // The detection time in dwParam3 came with version 2.0; 1.4 has 0.
@@ -181,7 +260,7 @@ public:
         }
     }
 
-    void CompleteRequest(DWORD requestId, LONG result) override {
+    void CompleteRequest(DWORD requestId, LONG result) {
         auto it = requests.find(requestId);
         if (it == requests.end()) return;
         QueueToLine(it->second.line, 0, LINE_REPLY, requestId, static_cast<DWORD>(result), 0);
@@ -198,6 +277,30 @@ private:
 LineApi& Api() {
     static LineApi api;
     return api;
+}
+
+DWORD ProviderSink::Device(DWORD local) const { return m_api.FirstDevice(m_slot) + local; }
+void ProviderSink::LineDevState(DWORD deviceId, DWORD state, DWORD param2, DWORD param3) {
+    if (!m_retired) m_api.LineDevState(Device(deviceId), state, param2, param3);
+}
+void ProviderSink::NewCall(DWORD deviceId, DWORD callId) {
+    if (!m_retired) m_api.NewCall(Device(deviceId), Call(callId));
+}
+void ProviderSink::CallState(DWORD callId, DWORD state, DWORD mode) {
+    if (!m_retired) m_api.CallState(Call(callId), state, mode);
+}
+void ProviderSink::CallInfo(DWORD callId, DWORD infoStates) {
+    if (!m_retired) m_api.CallInfo(Call(callId), infoStates);
+}
+void ProviderSink::Digit(DWORD callId, DWORD digit, DWORD digitMode) {
+    if (!m_retired) m_api.Digit(Call(callId), digit, digitMode);
+}
+void ProviderSink::LineClosed(DWORD deviceId) {
+    if (!m_retired) m_api.LineClosed(Device(deviceId));
+}
+// Request ids are the API layer's own; a service only hands them back.
+void ProviderSink::CompleteRequest(DWORD requestId, LONG result) {
+    if (!m_retired) m_api.CompleteRequest(requestId, result);
 }
 
 LRESULT EventWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -238,16 +341,17 @@ bool ValidDevice(DWORD deviceId) { return deviceId < Api().NumDevices(); }
 
 // Handles outlive a service that was removed; they then name nothing.
 const CallHandle* FindCall(HCALL hCall) {
-    if (Api().provider == nullptr) return nullptr;
     auto it = Api().calls.find(hCall);
-    return it == Api().calls.end() ? nullptr : &it->second;
+    if (it == Api().calls.end() || Api().Call(it->second.callId).provider == nullptr) return nullptr;
+    return &it->second;
 }
 
 DWORD DeviceOfLine(HLINE hLine) { return Api().lines.at(hLine).device; }
 
 DWORD CurrentCallState(DWORD callId) {
     LINECALLSTATUS status{};
-    if (Api().provider == nullptr || Api().provider->GetCallStatus(callId, &status) != 0) return 0;
+    Route route = Api().Call(callId);
+    if (route.provider == nullptr || route.provider->GetCallStatus(route.local, &status) != 0) return 0;
     return status.dwCallState;
 }
 
@@ -255,11 +359,12 @@ template <typename Fn>
 LONG AsyncRequest(HCALL hCall, Fn start) {
     Lock lock(ServiceLock());
     const CallHandle* handle = FindCall(hCall);
-    if (handle == nullptr || Api().provider == nullptr) return LINEERR_INVALCALLHANDLE;
+    if (handle == nullptr) return LINEERR_INVALCALLHANDLE;
     if (handle->privilege != LINECALLPRIVILEGE_OWNER) return LINEERR_NOTOWNER;
+    Route route = Api().Call(handle->callId);
     DWORD id = Api().NewRequestId();
     Api().requests[id] = PendingRequest{Api().lines.at(handle->line).app, handle->line};
-    LONG result = start(handle->callId, id);
+    LONG result = start(route, id);
     if (result < 0) {
         Api().requests.erase(id);
         return result;
@@ -276,15 +381,39 @@ std::recursive_mutex& ServiceLock() {
     return mutex;
 }
 
-void SetLineProvider(LineProvider* provider) {
+void AddLineProvider(LineProvider* provider) {
     Lock lock(ServiceLock());
-    Api().provider = provider;
-    if (provider != nullptr) provider->Attach(&Api());
+    if (provider == nullptr || HasLineProvider(provider)) return;
+    auto& slots = Api().slots;
+    DWORD index = 0;
+    while (index < slots.size() && slots[index].provider != nullptr) index++;
+    if (index == slots.size()) slots.emplace_back();
+    slots[index].provider = provider;
+    slots[index].sink = std::make_unique<ProviderSink>(Api(), index);
+    provider->Attach(slots[index].sink.get());
 }
 
-LineProvider* GetLineProvider() {
+void RemoveLineProvider(LineProvider* provider) {
     Lock lock(ServiceLock());
-    return Api().provider;
+    LineApi& api = Api();
+    for (DWORD index = 0; index < api.slots.size(); index++) {
+        Slot& slot = api.slots[index];
+        if (slot.provider != provider || provider == nullptr) continue;
+        // The handles of its calls name nothing from now on, whichever
+        // service takes the slot next.
+        for (auto it = api.calls.begin(); it != api.calls.end();)
+            it = (it->second.callId >> kSlotShift) == index ? api.calls.erase(it) : std::next(it);
+        slot.provider = nullptr;
+        slot.sink->Retire();
+        api.retiredSinks.push_back(std::move(slot.sink));
+    }
+}
+
+bool HasLineProvider(LineProvider* provider) {
+    Lock lock(ServiceLock());
+    for (const Slot& slot : Api().slots)
+        if (slot.provider == provider) return true;
+    return false;
 }
 
 }  // namespace tapisp
@@ -332,7 +461,8 @@ LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILow
     if (dwAPILowVersion > kApiVersion || dwAPIHighVersion < kApiVersion)
         return LINEERR_INCOMPATIBLEAPIVERSION;
     DWORD version = 0;
-    LONG result = Api().provider->NegotiateVersion(dwDeviceID, kApiVersion, kApiVersion, &version);
+    Route route = Api().Device(dwDeviceID);
+    LONG result = route.provider->NegotiateVersion(route.local, kApiVersion, kApiVersion, &version);
     if (result != 0) return result;
     *lpdwAPIVersion = version;
     std::memset(lpExtensionID, 0, sizeof *lpExtensionID);
@@ -352,12 +482,13 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIV
     if (dwPrivileges != LINECALLPRIVILEGE_NONE && (dwPrivileges & ~ownerMonitor) != 0)
         return LINEERR_INVALPRIVSELECT;
     if (dwPrivileges == 0) return LINEERR_INVALPRIVSELECT;
+    Route route = Api().Device(dwDeviceID);
     if (dwPrivileges & LINECALLPRIVILEGE_OWNER) {
-        DWORD supported = Api().provider->GetLimits(dwDeviceID).mediaModes;
+        DWORD supported = route.provider->GetLimits(route.local).mediaModes;
         if (dwMediaModes == 0 || (dwMediaModes & ~supported) != 0)
             return LINEERR_INVALMEDIAMODE;
     }
-    LONG result = Api().provider->Open(dwDeviceID, dwPrivileges, dwMediaModes);
+    LONG result = route.provider->Open(route.local, dwPrivileges, dwMediaModes);
     if (result != 0) return result;
     HLINE hLine = Api().NewLineHandle();
     Api().lines[hLine] = OpenLine{hLineApp, dwDeviceID, dwCallbackInstance, dwPrivileges, dwMediaModes};
@@ -376,8 +507,9 @@ LONG lineSetStatusMessages(HLINE hLine, DWORD dwLineStates, DWORD dwAddressState
     Lock lock(ServiceLock());
     auto it = Api().lines.find(hLine);
     if (it == Api().lines.end()) return LINEERR_INVALLINEHANDLE;
-    if (Api().provider == nullptr) return LINEERR_NODRIVER;
-    DWORD supported = Api().provider->GetLimits(it->second.device).lineStates;
+    Route route = Api().Device(it->second.device);
+    if (route.provider == nullptr) return LINEERR_NODRIVER;
+    DWORD supported = route.provider->GetLimits(route.local).lineStates;
     if ((dwLineStates & ~supported) != 0) return LINEERR_INVALLINESTATE;
     // The simulated addresses report no address states.
     if (dwAddressStates != 0) return LINEERR_INVALADDRESSSTATE;
@@ -394,7 +526,8 @@ LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWO
     if (dwAPIVersion != kApiVersion) return LINEERR_INCOMPATIBLEAPIVERSION;
     if (dwExtVersion != 0) return LINEERR_INCOMPATIBLEEXTVERSION;
     tapisp::DevCapsData data;
-    LONG result = Api().provider->GetDevCaps(dwDeviceID, &data);
+    Route route = Api().Device(dwDeviceID);
+    LONG result = route.provider->GetDevCaps(route.local, &data);
     if (result != 0) return result;
     data.caps.dwStringFormat = STRINGFORMAT_ASCII;
     std::string name = data.lineName;
@@ -413,7 +546,8 @@ LONG lineGetAddressCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAddressID,
     if (dwAPIVersion != kApiVersion) return LINEERR_INCOMPATIBLEAPIVERSION;
     if (dwExtVersion != 0) return LINEERR_INCOMPATIBLEEXTVERSION;
     LINEADDRESSCAPS caps{};
-    LONG result = Api().provider->GetAddressCaps(dwDeviceID, dwAddressID, &caps);
+    Route route = Api().Device(dwDeviceID);
+    LONG result = route.provider->GetAddressCaps(route.local, dwAddressID, &caps);
     if (result != 0) return result;
     caps.dwLineDeviceID = dwDeviceID;
     return tapisp::WriteVarStruct(lpAddressCaps, &caps, sizeof caps, {});
@@ -425,7 +559,8 @@ LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo) {
     if (handle == nullptr) return LINEERR_INVALCALLHANDLE;
     if (lpCallInfo == nullptr) return LINEERR_INVALPOINTER;
     tapisp::CallInfoData data;
-    LONG result = Api().provider->GetCallInfo(handle->callId, &data);
+    Route route = Api().Call(handle->callId);
+    LONG result = route.provider->GetCallInfo(route.local, &data);
     if (result != 0) return result;
     data.info.hLine = handle->line;
     data.info.dwLineDeviceID = DeviceOfLine(handle->line);
@@ -445,7 +580,8 @@ LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus) {
     if (handle == nullptr) return LINEERR_INVALCALLHANDLE;
     if (lpCallStatus == nullptr) return LINEERR_INVALPOINTER;
     LINECALLSTATUS status{};
-    LONG result = Api().provider->GetCallStatus(handle->callId, &status);
+    Route route = Api().Call(handle->callId);
+    LONG result = route.provider->GetCallStatus(route.local, &status);
     if (result != 0) return result;
     status.dwCallPrivilege = handle->privilege;
     return tapisp::WriteVarStruct(lpCallStatus, &status, sizeof status, {});
@@ -468,11 +604,12 @@ LONG lineGetID(HLINE hLine, DWORD, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDe
         return LINEERR_INVALCALLSELECT;
     }
     if (lpDeviceID == nullptr || lpszDeviceClass == nullptr) return LINEERR_INVALPOINTER;
-    if (Api().provider == nullptr) return LINEERR_NODRIVER;
+    Route route = Api().Device(device);
+    if (route.provider == nullptr) return LINEERR_NODRIVER;
     bool waveIn = strcasecmp(lpszDeviceClass, "wave/in") == 0;
     if (!waveIn && strcasecmp(lpszDeviceClass, "wave/out") != 0) return LINEERR_INVALDEVICECLASS;
     DWORD id = 0;
-    LONG result = Api().provider->GetWaveId(device, callId, waveIn, &id);
+    LONG result = route.provider->GetWaveId(route.local, callId & kLocalMask, waveIn, &id);
     if (result != 0) return result;
     VARSTRING fixed{};
     fixed.dwStringFormat = STRINGFORMAT_BINARY;
@@ -485,15 +622,15 @@ LONG lineGetID(HLINE hLine, DWORD, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDe
 }
 
 LONG lineAccept(HCALL hCall, LPCSTR, DWORD) {
-    return AsyncRequest(hCall, [](DWORD callId, DWORD id) { return Api().provider->Accept(callId, id); });
+    return AsyncRequest(hCall, [](Route route, DWORD id) { return route.provider->Accept(route.local, id); });
 }
 
 LONG lineAnswer(HCALL hCall, LPCSTR, DWORD) {
-    return AsyncRequest(hCall, [](DWORD callId, DWORD id) { return Api().provider->Answer(callId, id); });
+    return AsyncRequest(hCall, [](Route route, DWORD id) { return route.provider->Answer(route.local, id); });
 }
 
 LONG lineDrop(HCALL hCall, LPCSTR, DWORD) {
-    return AsyncRequest(hCall, [](DWORD callId, DWORD id) { return Api().provider->Drop(callId, id); });
+    return AsyncRequest(hCall, [](Route route, DWORD id) { return route.provider->Drop(route.local, id); });
 }
 
 LONG lineDeallocateCall(HCALL hCall) {
@@ -511,7 +648,7 @@ LONG lineDeallocateCall(HCALL hCall) {
 LONG lineSetCallPrivilege(HCALL hCall, DWORD dwCallPrivilege) {
     Lock lock(ServiceLock());
     auto it = Api().calls.find(hCall);
-    if (it == Api().calls.end() || Api().provider == nullptr) return LINEERR_INVALCALLHANDLE;
+    if (it == Api().calls.end() || FindCall(hCall) == nullptr) return LINEERR_INVALCALLHANDLE;
     if (dwCallPrivilege != LINECALLPRIVILEGE_OWNER && dwCallPrivilege != LINECALLPRIVILEGE_MONITOR)
         return LINEERR_INVALCALLPRIVILEGE;
     CallHandle& handle = it->second;
@@ -526,9 +663,11 @@ LONG lineSetCallPrivilege(HCALL hCall, DWORD dwCallPrivilege) {
 LONG lineMonitorDigits(HCALL hCall, DWORD dwDigitModes) {
     Lock lock(ServiceLock());
     auto it = Api().calls.find(hCall);
-    if (it == Api().calls.end() || Api().provider == nullptr) return LINEERR_INVALCALLHANDLE;
+    if (it == Api().calls.end() || FindCall(hCall) == nullptr) return LINEERR_INVALCALLHANDLE;
     if (dwDigitModes != 0) {
-        DWORD supported = Api().provider->GetLimits(DeviceOfLine(it->second.line)).monitorDigitModes;
+        Route route = Api().Device(DeviceOfLine(it->second.line));
+        if (route.provider == nullptr) return LINEERR_INVALCALLHANDLE;
+        DWORD supported = route.provider->GetLimits(route.local).monitorDigitModes;
         if ((dwDigitModes & ~supported) != 0) return LINEERR_INVALDIGITMODE;
     }
     if (CurrentCallState(it->second.callId) == LINECALLSTATE_IDLE) return LINEERR_INVALCALLSTATE;

@@ -1,5 +1,5 @@
 // The service-provider side of the telephony line API: what a line service
-// (the simulated line, later a voice modem) implements, and how it reports
+// (the simulated line, a voice modem, ...) implements, and how it reports
 // events back. The API layer owns sessions, handles, request ids, the size
 // rules of the structures and event delivery; a provider only knows its
 // devices and its calls, named by its own call ids.
@@ -90,9 +90,12 @@ public:
     virtual LONG GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) = 0;
 };
 
-// Installs the process's line service (not owned; null removes it). Sessions
-// opened before a change keep their device count.
-void SetLineProvider(LineProvider* provider);
-LineProvider* GetLineProvider();
+// Installs a line service (not owned) beside those already installed; its
+// devices follow theirs. Sessions opened before a change keep their device
+// count. A removed service's calls are gone; the devices of services
+// installed after it move down.
+void AddLineProvider(LineProvider* provider);
+void RemoveLineProvider(LineProvider* provider);
+bool HasLineProvider(LineProvider* provider);
 
 }  // namespace tapisp

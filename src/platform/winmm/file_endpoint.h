@@ -9,7 +9,7 @@ namespace winmm {
 
 // A wave-out device that plays into a new WAVE file at path, in the format it
 // is opened with; each open starts the file again, closing finishes it.
-// acceptedFormats: simline::kFormat... bits.
+// acceptedFormats: kFormat... bits.
 UINT AddFileWaveOut(const std::string& path, DWORD acceptedFormats);
 // A wave-in device that records the samples of the WAVE file at path, then
 // silence. It accepts only the file's own format, if that is among

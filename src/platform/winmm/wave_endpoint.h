@@ -13,6 +13,13 @@
 
 namespace winmm {
 
+// The telephone formats (8 kHz mono) as bits, for the lines whose audio
+// accepts only some of them.
+constexpr DWORD kFormatPcm16 = 0x1;
+constexpr DWORD kFormatPcm8 = 0x2;
+constexpr DWORD kFormatALaw = 0x4;
+constexpr DWORD kFormatMuLaw = 0x8;
+
 class WaveStream {
 public:
     virtual ~WaveStream() = default;
@@ -37,7 +44,7 @@ public:
     virtual std::unique_ptr<WaveStream> Open(const WAVEFORMATEX& format) = 0;
 };
 
-// The bits of simline::kFormat... for a format, 0 when it is none of the
+// The bits of kFormat... for a format, 0 when it is none of the
 // four telephone formats (mono, 8000 samples per second).
 DWORD TelephoneFormatBit(const WAVEFORMATEX& format);
 // The byte that encodes silence in a telephone format (0 for 16-bit PCM).
@@ -56,9 +63,11 @@ std::shared_ptr<WaveEndpoint> FindWaveInEndpoint(UINT id);
 UINT WaveOutEndpointCount();
 UINT WaveInEndpointCount();
 
-// The sound cards found through ALSA (defined with the ALSA backend). They
-// take the first ids; VOCERRA_NO_SOUND_CARDS=1 leaves them out.
-void ListSoundCards(std::vector<std::shared_ptr<WaveEndpoint>>& out,
-                    std::vector<std::shared_ptr<WaveEndpoint>>& in);
+// The sound-card backend installs its lister before the first wave call;
+// its cards take the first ids. Without one (or with
+// VOCERRA_NO_SOUND_CARDS=1) there are no sound cards.
+using SoundCardLister = void (*)(std::vector<std::shared_ptr<WaveEndpoint>>& out,
+                                 std::vector<std::shared_ptr<WaveEndpoint>>& in);
+void SetSoundCardLister(SoundCardLister lister);
 
 }  // namespace winmm

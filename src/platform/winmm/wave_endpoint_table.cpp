@@ -2,7 +2,6 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/tapi/sim_call_audio.h"
 #include "platform/winmm/wave_endpoint.h"
 
 namespace winmm {
@@ -16,12 +15,17 @@ struct Table {
     std::vector<std::shared_ptr<WaveEndpoint>> in;
 };
 
+SoundCardLister& Lister() {
+    static SoundCardLister lister = nullptr;
+    return lister;
+}
+
 Table& TheTable() {
     // Never destroyed: device threads may still look devices up at exit.
     static Table* table = [] {
         auto* t = new Table;
         const char* skip = std::getenv("VOCERRA_NO_SOUND_CARDS");
-        if (skip == nullptr || std::atoi(skip) == 0) ListSoundCards(t->out, t->in);
+        if (Lister() != nullptr && (skip == nullptr || std::atoi(skip) == 0)) Lister()(t->out, t->in);
         return t;
     }();
     return *table;
@@ -57,25 +61,27 @@ UINT Count(std::vector<std::shared_ptr<WaveEndpoint>> Table::*list) {
 
 DWORD TelephoneFormatBit(const WAVEFORMATEX& format) {
     if (format.nChannels != 1 || format.nSamplesPerSec != kTelephoneRate) return 0;
-    if (format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16) return simline::kFormatPcm16;
-    if (format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 8) return simline::kFormatPcm8;
-    if (format.wFormatTag == WAVE_FORMAT_ALAW && format.wBitsPerSample == 8) return simline::kFormatALaw;
-    if (format.wFormatTag == WAVE_FORMAT_MULAW && format.wBitsPerSample == 8) return simline::kFormatMuLaw;
+    if (format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16) return kFormatPcm16;
+    if (format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 8) return kFormatPcm8;
+    if (format.wFormatTag == WAVE_FORMAT_ALAW && format.wBitsPerSample == 8) return kFormatALaw;
+    if (format.wFormatTag == WAVE_FORMAT_MULAW && format.wBitsPerSample == 8) return kFormatMuLaw;
     return 0;
 }
 
 BYTE SilenceByte(const WAVEFORMATEX& format) {
     switch (TelephoneFormatBit(format)) {
-        case simline::kFormatPcm8:
+        case kFormatPcm8:
             return 0x80;
-        case simline::kFormatALaw:
+        case kFormatALaw:
             return 0xD5;
-        case simline::kFormatMuLaw:
+        case kFormatMuLaw:
             return 0xFF;
         default:
             return 0;
     }
 }
+
+void SetSoundCardLister(SoundCardLister lister) { Lister() = lister; }
 
 UINT AddWaveOutEndpoint(std::shared_ptr<WaveEndpoint> endpoint) { return Add(&Table::out, std::move(endpoint)); }
 UINT AddWaveInEndpoint(std::shared_ptr<WaveEndpoint> endpoint) { return Add(&Table::in, std::move(endpoint)); }

@@ -1,4 +1,4 @@
-#include "platform/winmm/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_call_audio_device.h"
 
 #include <algorithm>
 #include <cmath>

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/tapi/line_provider.h"
-#include "platform/tapi/sim_call_audio.h"
+#include "platform/lines/sim/sim_call_audio.h"
 
 namespace simline {
 
@@ -101,7 +101,7 @@ public:
     SimLineService(const SimLineService&) = delete;
     SimLineService& operator=(const SimLineService&) = delete;
 
-    // Makes this the process's line service; the destructor removes it.
+    // Adds this to the installed line services; the destructor removes it.
     void Install();
     void Uninstall();
 

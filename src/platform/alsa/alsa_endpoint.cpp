@@ -5,10 +5,15 @@
 
 #include <cstdio>
 
+#include "platform/alsa/alsa_sound_cards.h"
 #include "platform/winmm/wave_endpoint.h"
 
-namespace winmm {
+namespace alsa {
 namespace {
+
+using winmm::TelephoneFormatBit;
+using winmm::WaveEndpoint;
+using winmm::WaveStream;
 
 // Blocking writes and reads of about 100 ms keep the card fed.
 constexpr unsigned kLatencyUs = 100000;
@@ -84,8 +89,6 @@ bool HasPcm(const std::string& device, snd_pcm_stream_t direction) {
     return true;
 }
 
-}  // namespace
-
 void ListSoundCards(std::vector<std::shared_ptr<WaveEndpoint>>& out,
                     std::vector<std::shared_ptr<WaveEndpoint>>& in) {
     int card = -1;
@@ -106,4 +109,8 @@ void ListSoundCards(std::vector<std::shared_ptr<WaveEndpoint>>& out,
     }
 }
 
-}  // namespace winmm
+}  // namespace
+
+void InstallSoundCards() { winmm::SetSoundCardLister(ListSoundCards); }
+
+}  // namespace alsa

@@ -1,4 +1,4 @@
-#include "platform/tapi/sim_call_audio.h"
+#include "platform/lines/sim/sim_call_audio.h"
 
 #include <mutex>
 #include <utility>

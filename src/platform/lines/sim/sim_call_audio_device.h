@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tapi/sim_call_audio.h"
+#include "platform/lines/sim/sim_call_audio.h"
 #include "platform/winmm/wave_format.h"
 
 namespace simline {

@@ -1,4 +1,4 @@
-#include "platform/tapi/sim_line_service.h"
+#include "platform/lines/sim/sim_line_service.h"
 
 #include <condition_variable>
 #include <cstring>
@@ -278,13 +278,13 @@ SimLineService::~SimLineService() {
 }
 
 void SimLineService::Install() {
-    tapisp::SetLineProvider(this);
+    tapisp::AddLineProvider(this);
     m_installed = true;
 }
 
 void SimLineService::Uninstall() {
     Lock lock(tapisp::ServiceLock());
-    if (m_installed && tapisp::GetLineProvider() == this) tapisp::SetLineProvider(nullptr);
+    if (m_installed) tapisp::RemoveLineProvider(this);
     m_installed = false;
     m_core->sink = nullptr;
 }

@@ -7,14 +7,15 @@
 #include <memory>
 
 #include "platform/win32/types.h"
+#include "platform/winmm/wave_endpoint.h"
 
 namespace simline {
 
 // Formats a line's audio accepts, all 8 kHz mono.
-constexpr DWORD kFormatPcm16 = 0x1;
-constexpr DWORD kFormatPcm8 = 0x2;
-constexpr DWORD kFormatALaw = 0x4;
-constexpr DWORD kFormatMuLaw = 0x8;
+using winmm::kFormatALaw;
+using winmm::kFormatMuLaw;
+using winmm::kFormatPcm16;
+using winmm::kFormatPcm8;
 
 struct CallAudioConfig {
     DWORD lineDeviceId;

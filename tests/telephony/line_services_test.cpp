@@ -1,0 +1,125 @@
+// Several line services at once: one numbering of their devices, calls and
+// requests routed to the service that owns them, and a removed service
+// taking only its own calls with it.
+#include "line_harness.h"
+#include "platform/lines/services/line_services.h"
+#include "support/scoped_env.h"
+#include "telephony/var_structs.h"
+
+using linetest::PumpUntil;
+using linetest::RecordingOwner;
+
+namespace {
+
+std::string LineName(DWORD device) {
+    std::vector<BYTE> buffer(1024);
+    auto* caps = reinterpret_cast<LINEDEVCAPS*>(buffer.data());
+    caps->dwTotalSize = static_cast<DWORD>(buffer.size());
+    if (lineGetDevCaps(VM_CTapi::VM_GetLineApp(), device, TAPI_VERSION_1_4, 0, caps) != 0) return "";
+    if (caps->dwLineNameSize == 0) return "";
+    return std::string(reinterpret_cast<const char*>(buffer.data()) + caps->dwLineNameOffset);
+}
+
+simline::LineConfig Named(const char* name) {
+    simline::LineConfig config;
+    config.name = name;
+    return config;
+}
+
+class LineServicesTest : public linetest::SimLineTest {
+protected:
+    void TearDown() override {
+        linetest::SimLineTest::TearDown();
+        m_second.reset();
+    }
+    // A second service beside the harness's, its devices after the first's.
+    simline::SimLineService& Second(std::vector<simline::LineConfig> lines) {
+        m_second = std::make_unique<simline::SimLineService>(std::move(lines));
+        m_second->Install();
+        return *m_second;
+    }
+    void RemoveSecond() { m_second.reset(); }
+
+private:
+    std::unique_ptr<simline::SimLineService> m_second;
+};
+
+TEST_F(LineServicesTest, DevicesOfBothServicesAreNumberedInOneSequence) {
+    UseLines({Named("first A"), Named("first B")});
+    Second({Named("second A")});
+    ASSERT_TRUE(VM_CTapi::VM_Initialize());
+    ASSERT_EQ(VM_CTapi::VM_GetNumLines(), 3u);
+    EXPECT_EQ(LineName(0), "first A");
+    EXPECT_EQ(LineName(1), "first B");
+    EXPECT_EQ(LineName(2), "second A");
+}
+
+TEST_F(LineServicesTest, CallsWithTheSameServiceIdReachTheirOwnServiceAndLine) {
+    UseLines({Named("first")});
+    simline::SimLineService& second = Second({Named("second")});
+    ASSERT_TRUE(VM_CTapi::VM_Initialize());
+    RecordingOwner firstOwner;
+    RecordingOwner secondOwner;
+    OpenLine(&firstOwner, 0);
+    OpenLine(&secondOwner, 1);
+    // Both services number their first call 1.
+    auto onFirst = Service().OfferCall(0, {});
+    auto onSecond = second.OfferCall(0, {});
+    ASSERT_EQ(onFirst->Id(), onSecond->Id());
+    ASSERT_TRUE(PumpUntil([&] { return firstOwner.newCalls == 1 && secondOwner.newCalls == 1; }));
+
+    ASSERT_TRUE(secondOwner.calls[0]->VM_Answer());
+    ASSERT_TRUE(PumpUntil([&] { return secondOwner.HasState(LINECALLSTATE_CONNECTED); }));
+    EXPECT_EQ(onSecond->AnswerRequests(), 1u);
+    EXPECT_EQ(onFirst->AnswerRequests(), 0u);
+    EXPECT_FALSE(firstOwner.HasState(LINECALLSTATE_CONNECTED));
+
+    ASSERT_TRUE(secondOwner.calls[0]->VM_MonitorDigits(LINEDIGITMODE_DTMF));
+    ASSERT_TRUE(onSecond->PressDigit('7'));
+    ASSERT_TRUE(PumpUntil([&] { return !secondOwner.digits.empty(); }));
+    EXPECT_EQ(secondOwner.digits[0].first, static_cast<DWORD>('7'));
+    EXPECT_TRUE(firstOwner.digits.empty());
+}
+
+TEST_F(LineServicesTest, RemovedServiceTakesOnlyItsOwnCallsAndItsSlotIsReused) {
+    UseLines({Named("first")});
+    simline::SimLineService& second = Second({Named("second")});
+    ASSERT_TRUE(VM_CTapi::VM_Initialize());
+    RecordingOwner firstOwner;
+    RecordingOwner secondOwner;
+    OpenLine(&firstOwner, 0);
+    OpenLine(&secondOwner, 1);
+    auto onFirst = Service().OfferCall(0, {});
+    second.OfferCall(0, {});
+    ASSERT_TRUE(PumpUntil([&] { return firstOwner.newCalls == 1 && secondOwner.newCalls == 1; }));
+    const HCALL secondCall = secondOwner.calls[0]->VM_GetHandle();
+
+    RemoveSecond();
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    EXPECT_EQ(lineGetCallStatus(secondCall, &status), LINEERR_INVALCALLHANDLE);
+    ASSERT_TRUE(firstOwner.calls[0]->VM_Answer());
+    ASSERT_TRUE(PumpUntil([&] { return firstOwner.HasState(LINECALLSTATE_CONNECTED); }));
+
+    // A service installed now takes the freed slot; the old handle still
+    // names nothing, though the new service's first call has the same id.
+    simline::SimLineService& third = Second({Named("third")});
+    third.OfferCall(0, {});
+    EXPECT_EQ(lineGetCallStatus(secondCall, &status), LINEERR_INVALCALLHANDLE);
+}
+
+class DefaultLineServices : public ::testing::Test {
+protected:
+    void TearDown() override { VM_CTapi::VM_Shutdown(); }
+};
+
+TEST_F(DefaultLineServices, SimulatedLineIsOfferedWhenNoOtherServiceHasALine) {
+    testsupport::ScopedEnv noForce("VOCERRA_SIM_LINE", nullptr);
+    lines::LineServices services;
+    ASSERT_NE(services.SimulatedLine(), nullptr);
+    ASSERT_TRUE(VM_CTapi::VM_Initialize());
+    ASSERT_EQ(VM_CTapi::VM_GetNumLines(), 1u);
+    EXPECT_EQ(LineName(0), "Vocerra Simulated Line");
+}
+
+}  // namespace
