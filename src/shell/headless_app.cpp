@@ -13,6 +13,7 @@
 #include "callflow/main_window.h"
 #include "callflow/modem_table.h"
 #include "callflow/toll_saver.h"
+#include "platform/alsa/alsa_sound_cards.h"
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
 #include "shell/line_services.h"
@@ -179,6 +180,7 @@ int HeadlessFrame::Run() {
         PrintLine(m_out.log, "Vocerra cannot start: " + guard.VM_GetError());
         return 1;
     }
+    alsa::InstallSoundCards();
     VM_CLineServices lines;
     std::string error;
     if (!lines.VM_Start(&error)) {

@@ -1,11 +1,11 @@
-#include "platform/tapi/sim_line_session.h"
+#include "platform/lines/sim/sim_line_session.h"
 
 #include <cstring>
 
 #include "platform/tapi/sim_line_protocol.h"
-#include "platform/tapi/sim_line_service.h"
+#include "platform/lines/sim/sim_line_service.h"
 #include "platform/win32/clock.h"
-#include "platform/winmm/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_call_audio_device.h"
 
 namespace simline {
 

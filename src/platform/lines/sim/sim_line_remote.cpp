@@ -1,4 +1,4 @@
-#include "platform/tapi/sim_line_remote.h"
+#include "platform/lines/sim/sim_line_remote.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "platform/tapi/sim_line_protocol.h"
-#include "platform/tapi/sim_line_session.h"
+#include "platform/lines/sim/sim_line_session.h"
 #include "platform/tapi/sim_line_socket.h"
 
 namespace simline {
