@@ -50,5 +50,7 @@ void VM_CCallerIDLog::VM_OnCaller(const std::string& name, const std::string& nu
 }
 
 void VM_CCallerIDLog::VM_OnStatus(const std::string& text) {
+    if (text == m_lastStatus) return;
+    m_lastStatus = text;
     if (m_sink) m_sink(OneLine(text));
 }

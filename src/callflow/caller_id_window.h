@@ -50,7 +50,8 @@ private:
     bool m_bClosed = false;
 };
 
-// Without windows: each update is one line to a log sink.
+// Without windows: each change is one line to a log sink (a status
+// repeated at every ring or sound is said once).
 class VM_CCallerIDLog : public VM_CCallerIDDlg {
 public:
     using Sink = std::function<void(const std::string& line)>;
@@ -63,6 +64,7 @@ protected:
 private:
     Sink m_sink;
     std::string m_lastCaller;
+    std::string m_lastStatus;
 };
 
 using VM_CallerIDDlgMaker =
