@@ -168,6 +168,7 @@ bool VM_CAnswerMachine::VM_IsOurCall(const VM_CCall* call) const {
 void VM_CAnswerMachine::VM_OnNewCall(VM_CLine* line, HCALL hCall, DWORD dwAddressID, DWORD dwPrivilege) {
     if (hCall == 0 || !VM_IsOurLine(line) || line->VM_HasCalls()) return;
     m_pCall = new VM_CCall(line, hCall, dwAddressID);
+    ++m_nCallSerial;
     if ((dwPrivilege & LINECALLPRIVILEGE_OWNER) == 0) m_pCall->VM_SetPrivilege();
     VM_StartCall();
 }
@@ -279,7 +280,7 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
     case LINECALLSTATE_IDLE:
         VM_ShowStatus(VM_STATUS_DROPPING);
         VM_EndCall();
-        VM_Post(VM_MSG_RESTART_LINE, VM_Self(), 0);
+        VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
         break;
     case LINECALLSTATE_BUSY:
     case LINECALLSTATE_DISCONNECTED:
@@ -299,7 +300,10 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
 bool VM_CAnswerMachine::VM_IgnoreDisconnectEvent() {
     if (m_pCfg == nullptr || m_pCfg->m_nSilenceSeconds <= 0 || m_pCfg->m_nSilenceLevel <= 0) return false;
     const DWORD seconds = m_bConnected ? (GetTickCount() - m_dwConnectTick) / 1000 : 0;
-    const bool ignored = !m_bConnected || seconds <= kIgnoreDisconnectSeconds;
+    // Only the call flow's silence detection can end a connected call; a
+    // call that never connected would stay disconnected, holding the line,
+    // so its disconnect is never ignored.
+    const bool ignored = m_bConnected && seconds <= kIgnoreDisconnectSeconds;
     VM_TRACE(g_bTraceTapi, "VM_CAnswerMachine::VM_IgnoreDisconnectEvent: tmStmp=0x%x, d=%d(s) - %s",
              m_bConnected ? 1u : 0u, static_cast<int>(seconds), ignored ? "Ignored" : "Disconnected");
     return ignored;
@@ -316,9 +320,13 @@ bool VM_CAnswerMachine::VM_OnHangup(UINT message, WPARAM wParam) {
     default: VM_ShowStatus(VM_STATUS_DROPPING); break;
     }
     if (m_pController != nullptr) m_pController->VM_Stop();
+    // Answered but not yet connected: the controller never had the call, so
+    // it is dropped here, or it would never go idle.
+    if (m_pCall != nullptr && m_pCall->VM_GetRings() == -1 && !m_bConnected) m_pCall->VM_Drop();
     // Still ringing: the line and the call are on the caller's stack when
     // this comes from a call-state event, so the restart is posted.
-    if (m_pCall != nullptr && m_pCall->VM_GetRings() != -1) VM_Post(VM_MSG_RESTART_LINE, VM_Self(), 0);
+    if (m_pCall != nullptr && m_pCall->VM_GetRings() != -1)
+        VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
     return true;
 }
 
@@ -376,6 +384,10 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
     case VM_MSG_FLOW_ENDED:
         return VM_OnHangup(message, wParam);
     case VM_MSG_RESTART_LINE:
+        // A call offered after the restart was asked for is not cut off:
+        // its own end restarts the line.
+        if (wParam == VM_Self() && m_pCall != nullptr && static_cast<std::uint32_t>(lParam) != m_nCallSerial)
+            return true;
         return VM_Restart(wParam);
     default:
         break;

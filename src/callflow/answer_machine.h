@@ -28,7 +28,7 @@ class VM_CTollSaver;
 // carries the sender's address where one is named.
 constexpr UINT VM_MSG_USER_HANGUP = 0x8009;     // the caller-ID window's "Hang Up"
 constexpr UINT AM_MSG_HANGUP = 0x800A;          // the call's time limit
-constexpr UINT VM_MSG_RESTART_LINE = 0x800B;    // close and reopen the line
+constexpr UINT VM_MSG_RESTART_LINE = 0x800B;    // close and reopen the line; lParam the call's serial
 constexpr UINT VM_MSG_NEW_CALL_RECORD = 0x800C; // wParam folder id, lParam the record
 constexpr UINT VM_MSG_CALL_STARTED = 0x801E;
 constexpr UINT VM_MSG_CALL_ENDED = 0x801F;
@@ -121,6 +121,9 @@ private:
     DWORD m_dwConnectTick = 0;
     bool m_bConnected = false;
     VM_CCall* m_pCall = nullptr;
+    // Counts the calls taken, so a restart asked for by one call's end does
+    // not end the next call.
+    std::uint32_t m_nCallSerial = 0;
     VM_CCallInfo* m_pCallInfo = nullptr;
     std::unique_ptr<VM_CCallerIDDlg> m_pCallerIDDlg;
     HWND m_hParent;

@@ -63,20 +63,50 @@ TEST_F(AnswerMachine, CallerHangingUpWhileRingingIsFiledWithoutRecordingAndTheNe
     EXPECT_EQ(3, RingsToAnswer(*second));
 }
 
-TEST_F(AnswerMachine, DisconnectDuringRingsIsLeftToTheIdleStateWhenSilenceDetectionIsOn) {
-    simline::LineConfig line;
-    line.idleAfterRemoteHangUp = true;
-    Start(line);
+// Silence detection can only end a connected call: a disconnect while it
+// rings is never ignored, or the line would stay taken by a dead call.
+TEST_F(AnswerMachine, WithSilenceDetectionOnlyAYoungConnectedCallIgnoresTheDisconnect) {
+    Start();
     m_cfg->m_nSilenceSeconds = 10;
     m_cfg->m_nSilenceLevel = 8;
-    auto call = Offer("5550100");
-    Ring(*call);
-    const HLINE opens = Opens();
-    call->HangUp();
+    auto ringing = Offer("5550100");
+    Ring(*ringing);
+    HLINE opens = Opens();
+    ringing->HangUp();
     WaitForRestart(opens);
-    EXPECT_FALSE(Saw("Caller hung up, dropping call... \n"));
-    EXPECT_TRUE(Saw("Dropping call, please wait a few minutes...\n"));
+    EXPECT_TRUE(Saw("Caller hung up, dropping call... \n"));
     EXPECT_EQ(1u, m_records.size());
+
+    auto connected = Offer("5550101");
+    Connect(*connected);
+    connected->HangUp();
+    PumpPending();
+    EXPECT_TRUE(Machine().VM_HasCall()) << "left to the silence detection";
+    opens = Opens();
+    PostMessageA(m_hWnd, VM_MSG_FLOW_ENDED, reinterpret_cast<WPARAM>(Machine().controller), 0);
+    WaitForRestart(opens);
+    EXPECT_EQ(2u, m_records.size());
+}
+
+TEST_F(AnswerMachine, RestartAskedForByAnEndedCallSparesTheNextCall) {
+    Start();
+    auto first = Offer("5550100");
+    Connect(*first);
+    first->HangUp();
+    ASSERT_TRUE(PumpUntil([&] { return !Machine().VM_HasCall(); }));
+    // The restart is queued; a call offered before it runs must survive it.
+    LRESULT result = 0;
+    const LPARAM staleSerial = 1;
+    auto second = m_service->OfferCall(0, {});
+    while (Count(VM_MSG_CALL_STARTED) < 2) {
+        MSG msg;
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+        if (msg.message == VM_MSG_RESTART_LINE) continue;  // held back
+        DispatchMessageA(&msg);
+    }
+    EXPECT_TRUE(Machine().VM_OnMessage(m_hWnd, VM_MSG_RESTART_LINE, Machine().VM_Self(), staleSerial, result));
+    EXPECT_TRUE(Machine().VM_HasCall());
+    EXPECT_EQ(3, RingsToAnswer(*second)) << "still ringing on the same line";
 }
 
 TEST_F(AnswerMachine, RingsCountedByTheServiceOrByTheMachineAndTheTollSaver) {
