@@ -172,21 +172,20 @@ TEST_F(Headless, RemoteRetrievalCallIsNotLogged) {
 }
 
 TEST_F(Headless, StopSignalsDuringACallLetItBeFiledWithItsRecording) {
-    m_cfg->m_nSilenceSeconds = 0;
     StartVocerra();
     const std::string voice = ToneFile(m_dir, "long.wav", 700.0, 120.0);
     BackgroundProgram caller(VOCERRA_CALL_BIN, {"--from", "5550100", "--play", voice}, Env());
-    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Recording voice message")));
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Sound detected")));
     m_vocerra->Signal(SIGTERM);
     ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Stopping once the call in progress has ended")));
     EXPECT_TRUE(m_vocerra->Running()) << "the call goes on";
     m_vocerra->Signal(SIGINT);
     EXPECT_EQ(0, m_vocerra->Wait());
-    EXPECT_EQ(0, caller.Wait());
+    caller.Wait();
     auto records = Records();
     ASSERT_EQ(1u, records.size()) << Err();
-    ASSERT_NE(nullptr, records[0]->VM_GetWaveFile());
-    EXPECT_GT(FileSize(records[0]->VM_GetWaveFile()), 8000);
+    ASSERT_NE(nullptr, records[0]->VM_GetWaveFile()) << "the message is kept";
+    EXPECT_GT(FileSize(records[0]->VM_GetWaveFile()), 44 + 100) << "more than a header";
     m_vocerra.reset();
 }
 

@@ -35,6 +35,7 @@ struct SimCallRecord {
     bool accepted = false;
     bool connected = false;
     bool released = false;
+    bool remoteGone = false;  // the remote party's SimCall handle is gone
     unsigned rings = 0;
     unsigned accepts = 0;
     unsigned answers = 0;
@@ -150,7 +151,15 @@ R WithCall(const std::shared_ptr<ServiceCore>& core, DWORD callId, Fn fn, R othe
 SimCall::SimCall(std::shared_ptr<ServiceCore> core, DWORD callId)
     : m_core(std::move(core)), m_callId(callId) {}
 
-SimCall::~SimCall() = default;
+// Once neither side can use it, a call's audio path (with everything it
+// captured) goes, so a long-running service does not grow with every call.
+SimCall::~SimCall() {
+    Lock lock(tapisp::ServiceLock());
+    SimCallRecord* call = m_core->alive ? m_core->Find(m_callId) : nullptr;
+    if (call == nullptr) return;
+    call->remoteGone = true;
+    if (call->released) call->audio.reset();
+}
 
 DWORD SimCall::State() const {
     return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.state; }, 0u);
@@ -471,6 +480,7 @@ void SimLineService::ReleaseCall(DWORD callId) {
     if (call == nullptr) return;
     call->released = true;
     m_core->EndCall(*call, false);
+    if (call->remoteGone) call->audio.reset();
 }
 
 LONG SimLineService::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {
