@@ -7,6 +7,8 @@ build_packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libasound2-dev
+  libcurl4-openssl-dev
+  python3-aiosmtpd openssl
   espeak-ng sox
   clang libclang-rt-14-dev
 )

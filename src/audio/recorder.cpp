@@ -203,6 +203,11 @@ void VM_CRecorder::VM_TakeData(Run& run, WAVEHDR* header) {
     }
     LONG written = m_pFile->VM_WriteData(data, static_cast<LONG>(n), TRUE);
     VM_TRACE(g_bTraceAudio, "VM_WriteDataToFile: lLen=%d", written);
+    if (written != static_cast<LONG>(n)) {
+        // A full disk: recording on would only lose more of the message.
+        m_bWriteFailed.store(true);
+        run.tone = true;
+    }
 }
 
 // An empty buffer after data credits all the time since the last data as
@@ -279,6 +284,7 @@ bool VM_CRecorder::VM_HandleBuffer(Run& run, int& done) {
 DWORD VM_CRecorder::VM_ThreadProc() {
     VM_TRACE(g_bTraceAudio, "Entering VM_CRecorder::VM_ThreadProc(id=0x%x)", GetCurrentThreadId());
     Run run;
+    m_bWriteFailed.store(false);
     m_uCurrentBuffer = 0;
     m_dc = VM_DcBlocker();
     run.processor = std::make_unique<VM_CWaveProcessor>(m_pFormat);

@@ -5,6 +5,8 @@
 // on the recorder's thread once the recording has ended.
 #pragma once
 
+#include <atomic>
+
 #include "audio/recorder_buffer.h"
 #include "audio/wave_device.h"
 
@@ -45,6 +47,9 @@ public:
     LONG VM_GetSilenceTime() const { return m_lSilenceTime; }
     DWORD VM_GetDetectorMask() const { return m_dwDetectorMask; }
     DWORD VM_GetProcessingFlags() const { return m_dwProcessingFlags; }
+    // True when writing to the file failed during the last recording (a full
+    // disk); that ended the recording, with WM_WAVE_DONE as usual.
+    bool VM_WriteFailed() const { return m_bWriteFailed.load(); }
 
 private:
     // What the recording loop keeps between buffers.
@@ -67,6 +72,7 @@ private:
     DWORD m_dwDetectorMask = 0;
     DWORD m_dwMinToneLength = 0;
     DWORD m_dwProcessingFlags = 0;
+    std::atomic<bool> m_bWriteFailed{false};
     // The DC filter's state across the buffers of one recording.
     VM_DcBlocker m_dc;
 };

@@ -12,6 +12,10 @@ std::atomic<DWORD> g_nWaveSid{0};
 
 DWORD VM_DrawWaveSid() { return g_nWaveSid.fetch_add(1, std::memory_order_relaxed) + 1; }
 
+VM_WaveRun VM_WaveRunOf(WPARAM wParam, LPARAM lParam) {
+    return {static_cast<uintptr_t>(wParam), static_cast<DWORD>(lParam)};
+}
+
 namespace {
 
 uintptr_t Hex(const void* p) { return reinterpret_cast<uintptr_t>(p); }
@@ -73,7 +77,7 @@ void VM_CWaveDevice::VM_MarkBufferFree(WAVEHDR* header) { header->dwUser = VM_WA
 
 void VM_CWaveDevice::VM_PostToOwner(UINT msg) {
     if (m_hwndOwner == nullptr) return;
-    PostMessageA(m_hwndOwner, msg, reinterpret_cast<WPARAM>(this), static_cast<LPARAM>(m_sid));
+    PostMessageA(m_hwndOwner, msg, reinterpret_cast<WPARAM>(this), static_cast<LPARAM>(VM_GetSid()));
 }
 
 BOOL VM_CWaveDevice::VM_Start(VM_CWaveFile* file) {
@@ -119,7 +123,7 @@ BOOL VM_CWaveDevice::VM_StartThread() {
     const uintptr_t thread = _beginthreadex(nullptr, 0, VM_WaveThreadEntry, this, CREATE_SUSPENDED, &id);
     m_hThread = reinterpret_cast<HANDLE>(thread);
     m_idThread = id;
-    VM_TRACE(g_bTraceAudio, "CreateThread: m_sid=0x%x, handle=0x%" PRIxPTR ", id=0x%x", m_sid, Hex(m_hThread), id);
+    VM_TRACE(g_bTraceAudio, "CreateThread: m_sid=0x%x, handle=0x%" PRIxPTR ", id=0x%x", VM_GetSid(), Hex(m_hThread), id);
     if (m_hThread == nullptr) return FALSE;
     const BOOL priority = SetThreadPriority(m_hThread, THREAD_PRIORITY_TIME_CRITICAL);
     VM_TRACE(g_bTraceAudio, "SetThreadPriority (id=0x%x)=0x%x (Resumed)", id, priority);
@@ -153,7 +157,7 @@ BOOL VM_CWaveDevice::VM_WaitThreadEnd() {
     DWORD exitCode = 0;
     const BOOL read = GetExitCodeThread(m_hThread, &exitCode);
     const bool wait = !read || exitCode == STILL_ACTIVE;
-    VM_TRACE(g_bTraceAudio, "GetExitCodeThread: sid=0x%x, thread_id=0x%x, exitCode=0x%x, bWait=%s", m_sid,
+    VM_TRACE(g_bTraceAudio, "GetExitCodeThread: sid=0x%x, thread_id=0x%x, exitCode=0x%x, bWait=%s", VM_GetSid(),
              m_idThread, exitCode, wait ? "TRUE" : "FALSE");
     if (wait) WaitForSingleObject(m_hThread, INFINITE);
     VM_CloseDevice();

@@ -14,6 +14,9 @@
 class VM_CWaveFile;
 
 // Posted to the owner window: wParam the device object, lParam its m_sid.
+// The device may be gone when its notice arrives: owners read a notice with
+// VM_WaveRunOf and compare it with VM_GetRun of the device they hold, never
+// dereferencing wParam.
 constexpr UINT WM_WAVE_DONE = 0x8006;
 constexpr UINT WM_WAVE_SILENCE = 0x8007;
 constexpr UINT WM_WAVE_SOUND = 0x8008;
@@ -31,6 +34,14 @@ constexpr DWORD_PTR VM_WAVE_BUFFER_QUEUED = 0;
 // Process-wide run id counter; atomic, so no two runs share an id.
 extern std::atomic<DWORD> g_nWaveSid;
 DWORD VM_DrawWaveSid();
+
+// One run of one device: its address and run id, as a notice carries them.
+struct VM_WaveRun {
+    uintptr_t device = 0;
+    DWORD sid = 0;
+    bool operator==(const VM_WaveRun&) const = default;
+};
+VM_WaveRun VM_WaveRunOf(WPARAM wParam, LPARAM lParam);
 
 class VM_CWaveDevice {
 public:
@@ -50,7 +61,9 @@ public:
     // With WAVE_FORMAT_QUERY only asks; a failure is retried with WAVE_MAPPED.
     virtual MMRESULT VM_OpenDevice(const WAVEFORMATEX* format, DWORD openFlags, DWORD_PTR callback) = 0;
 
-    DWORD VM_GetSid() const { return m_sid; }
+    DWORD VM_GetSid() const { return m_sid.load(std::memory_order_acquire); }
+    // The run whose notices are current (the next one once stopped).
+    VM_WaveRun VM_GetRun() const { return {reinterpret_cast<uintptr_t>(this), VM_GetSid()}; }
     HWND VM_GetOwner() const { return m_hwndOwner; }
     UINT VM_GetDeviceId() const { return m_uDeviceId; }
     UINT VM_GetCallbackMessage() const { return m_uCallbackMsg; }
@@ -80,7 +93,8 @@ protected:
     // (whether to post WM_WAVE_DONE) is not a data race.
     std::atomic<LONG> m_bStop{0};
     CRITICAL_SECTION m_cs{};
-    DWORD m_sid = 0;
+    // Read by the owner's thread while the controlling thread draws anew.
+    std::atomic<DWORD> m_sid{0};
     VM_CWaveFile* m_pFile = nullptr;
 };
 

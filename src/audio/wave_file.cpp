@@ -202,19 +202,28 @@ BOOL VM_CWaveFile::VM_Close() {
         m_hmmio = nullptr;
         return TRUE;
     }
+    // Whether the file is kept is decided from what was written, never from
+    // a header that a full disk may have left unwritten.
+    const DWORD written = m_ckData.cksize;
+    bool ok = true;
     if (m_pFormat != nullptr) {
-        mmioSeek(m_hmmio, static_cast<LONG>(m_ckFmt.dwDataOffset), SEEK_SET);
-        mmioWrite(m_hmmio, reinterpret_cast<const char*>(m_pFormat), static_cast<LONG>(m_ckFmt.cksize));
+        const LONG size = static_cast<LONG>(m_ckFmt.cksize);
+        ok = mmioSeek(m_hmmio, static_cast<LONG>(m_ckFmt.dwDataOffset), SEEK_SET) >= 0 &&
+             mmioWrite(m_hmmio, reinterpret_cast<const char*>(m_pFormat), size) == size;
         VM_FreeFormat();
     }
-    mmioSeek(m_hmmio, static_cast<LONG>(m_ckData.dwDataOffset + m_ckData.cksize), SEEK_SET);
+    ok = mmioSeek(m_hmmio, static_cast<LONG>(m_ckData.dwDataOffset + written), SEEK_SET) >= 0 && ok;
     if (m_ckData.dwFlags & MMIO_DIRTY) m_ckData.cksize = 0;
-    mmioAscend(m_hmmio, &m_ckData, 0);
-    mmioAscend(m_hmmio, &m_ckRiff, 0);
-    mmioFlush(m_hmmio, MMIO_EMPTYBUF);
+    ok = mmioAscend(m_hmmio, &m_ckData, 0) == MMSYSERR_NOERROR && ok;
+    ok = mmioAscend(m_hmmio, &m_ckRiff, 0) == MMSYSERR_NOERROR && ok;
+    ok = mmioFlush(m_hmmio, MMIO_EMPTYBUF) == MMSYSERR_NOERROR && ok;
     const MMRESULT result = mmioClose(m_hmmio, 0);
     VM_TraceClose(result);
     m_hmmio = nullptr;
-    if (m_ckData.cksize <= VM_WAVE_MIN_KEEP_BYTES && m_pszFileName != nullptr) DeleteFileA(m_pszFileName);
-    return TRUE;
+    m_ckData.cksize = written;
+    if (written <= VM_WAVE_MIN_KEEP_BYTES && m_pszFileName != nullptr) DeleteFileA(m_pszFileName);
+    if (ok && result == MMSYSERR_NOERROR) return TRUE;
+    VM_TRACE(g_bTraceAudio, "VM_CWaveFile::VM_Close(fileName=%s): writing failed, %lu data bytes kept",
+             m_pszFileName != nullptr ? m_pszFileName : "", static_cast<unsigned long>(written));
+    return FALSE;
 }

@@ -37,6 +37,9 @@ public:
     BOOL VM_ConvertFormat(const WAVEFORMATEX* target);
     // The end-of-recording level pass (defined with the compressor).
     BOOL VM_Enhance(DWORD flags);
+    // A file being written gets its header and is flushed to disk; FALSE
+    // when writing failed. Whether it is kept (more than
+    // VM_WAVE_MIN_KEEP_BYTES data bytes) depends only on what was written.
     BOOL VM_Close();
 
     // Null while the file is not open.

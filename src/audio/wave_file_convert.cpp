@@ -7,6 +7,7 @@
 #include "audio/wave_file_names.h"
 #include "audio/wave_processor.h"
 #include "diag/trace.h"
+#include "platform/win32/file_replace.h"
 #include "platform/win32/files.h"
 
 namespace {
@@ -67,7 +68,7 @@ BOOL VM_CWaveFile::VM_ConvertFormat(const WAVEFORMATEX* target) {
     const long long bytes = WriteConverted(*this, processor, tempName.get(), target);
     // Only a complete conversion replaces the original; the rename is atomic.
     if (bytes < 0 || !IsComplete(tempName.get(), bytes) ||
-        !MoveFileExA(tempName.get(), m_pszFileName, MOVEFILE_REPLACE_EXISTING)) {
+        !platform::CommitReplacement(tempName.get(), m_pszFileName)) {
         DeleteFileA(tempName.get());
         VM_TRACE(g_bTraceAudio, "VM_CWaveFile::VM_ConvertFormat(fileName=%s): kept the original", m_pszFileName);
         VM_SetReadPos(readPos);

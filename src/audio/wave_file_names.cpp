@@ -1,5 +1,9 @@
 #include "audio/wave_file_names.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -16,12 +20,16 @@ char* Duplicate(const char* text, size_t length) {
     return copy;
 }
 
-bool FileExistsByFind(const char* path) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(path, &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    FindClose(find);
-    return true;
+enum class Reserve { kTaken, kReserved, kFailed };
+
+// Creates the file only when no file has the name, in one step.
+Reserve ReserveName(const char* path) {
+    const int fd = ::open(path, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return Reserve::kReserved;
+    }
+    return errno == EEXIST ? Reserve::kTaken : Reserve::kFailed;
 }
 
 }  // namespace
@@ -58,7 +66,9 @@ char* VM_MakeUniqueWaveName(const char* folder, const char* prefix) {
         int length = std::snprintf(name, sizeof name, "%s%s%s%04x%s", folder, "/", prefix,
                                    counter, ".Wav");
         if (length < 0 || static_cast<size_t>(length) >= sizeof name) return nullptr;
-        if (!FileExistsByFind(name)) return Duplicate(name, static_cast<size_t>(length));
+        const Reserve reserved = ReserveName(name);
+        if (reserved == Reserve::kReserved) return Duplicate(name, static_cast<size_t>(length));
+        if (reserved == Reserve::kFailed) return nullptr;
     }
     return nullptr;
 }
@@ -70,6 +80,7 @@ char* VM_CopyToUniqueWaveName(const char* existingPath, const char* prefix) {
     delete[] folder;
     if (name == nullptr) return nullptr;
     if (!CopyFileA(existingPath, name, FALSE)) {
+        DeleteFileA(name);
         delete[] name;
         return nullptr;
     }

@@ -4,6 +4,7 @@
 // main thread; start and stop may also be called from a call's worker thread.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -20,7 +21,8 @@ public:
 
 class VM_CTimer : public VM_CObserver {
 public:
-    // callback is not owned and must outlive the timer's running time.
+    // callback is not owned and must outlive the timer's running time. A
+    // callback must not delete its own timer.
     explicit VM_CTimer(VM_CTimerCbk* callback);
     VM_CTimer(const VM_CTimer&) = delete;
     VM_CTimer& operator=(const VM_CTimer&) = delete;
@@ -34,8 +36,9 @@ public:
     // once the ticks add up to totalMs. A running timer is left as it is
     // (true): stop it first for a fresh period or duration.
     bool VM_Start(int periodMs, HWND window, int totalMs);
-    // True when stopped afterwards. Once it returns no callback of this
-    // timer runs any more, unless one is running on the calling thread.
+    // True when stopped afterwards. Once it returns no tick calls back any
+    // more. It never waits for a callback already running on the main thread:
+    // that callback may itself wait for the thread that stops the timer.
     bool VM_Stop();
 
     bool VM_IsRunning() const;
@@ -47,6 +50,11 @@ protected:
 
 private:
     bool VM_StopLocked();
+    // Under the lock: whether the tick is this running timer's.
+    bool VM_IsOwnTickLocked(HWND window, UINT_PTR idTimer) const;
+    // Under the lock, after a callback of run `run`: counts the tick toward
+    // the total and stops the timer when the total is reached.
+    void VM_CountTickLocked(std::uint32_t run);
 
     VM_CTimerCbk* m_pCallback;
     HWND m_hWnd = nullptr;
@@ -58,7 +66,12 @@ private:
     // Tells a run apart from the one after it, so a callback that restarts
     // its timer does not have the old tick counted toward the new total.
     std::uint32_t m_nRun = 0;
-    // Held through the callback: a stop from another thread waits for a tick
-    // in progress, and the callback may stop or restart the timer itself.
-    mutable std::recursive_mutex m_lock;
+    // Callbacks running now (on the main thread; the count only guards the
+    // destructor, which must not free the timer under a running callback).
+    int m_nCallbacks = 0;
+    DWORD m_idCallbackThread = 0;
+    std::condition_variable m_callbackDone;
+    // Never held through the callback, which may stop or restart the timer,
+    // or wait for a thread that does.
+    mutable std::mutex m_lock;
 };

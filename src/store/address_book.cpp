@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "store/addr_entry.h"
+#include "store/address_entry_form.h"
 #include "store/app_config.h"
 #include "store/list.h"
 #include "store/phone_number.h"
@@ -29,7 +30,7 @@ bool NumberMatches(const char* stored, const std::string& normalised, int specia
 }  // namespace
 
 VM_CAddressBook::VM_CAddressBook(const VM_CAppCfg* cfg)
-    : VM_CTree(new VM_CTreeItem(), nullptr), m_cfg(cfg), m_treeFile(TreeFile(cfg)) {
+    : m_cfg(cfg), m_treeFile(TreeFile(cfg)), m_tree(new VM_CTreeItem(), nullptr) {
     VM_LoadTree();
 }
 
@@ -43,10 +44,10 @@ void VM_CAddressBook::VM_Reload() {
 void VM_CAddressBook::VM_LoadTree() {
     std::string bytes;
     if (m_treeFile.empty() || VM_ReadStoredFile(m_treeFile.c_str(), bytes) != VM_FileState::kRead) {
-        VM_Clear();
+        m_tree.VM_Clear();
         return;
     }
-    VM_LoadBytes(bytes);
+    m_tree.VM_LoadBytes(bytes);
 }
 
 void VM_CAddressBook::VM_ClearCache() {
@@ -87,6 +88,11 @@ void VM_CAddressBook::VM_Exclude(int32_t folderId, int32_t entryId) {
     m_excludeEntry = entryId;
 }
 
+std::optional<std::string> VM_CAddressBook::VM_GetFolderPath(int32_t folderId) const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return VM_GetAddrFolderPath(m_tree, folderId);
+}
+
 std::optional<std::string> VM_CAddressBook::VM_GetMatchedNumber() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_result.matched;
@@ -118,8 +124,8 @@ void VM_CAddressBook::VM_Search(const std::string& number, int special, int mode
     if (m_cfg == nullptr) return;
     const std::string normalised = VM_NormalizePhone(number.c_str());
     VM_CAddrEntry prototype;
-    for (int i = 0; i < VM_GetCount(); ++i) {
-        const VM_CNode* folder = VM_GetAt(i);
+    for (int i = 0; i < m_tree.VM_GetCount(); ++i) {
+        const VM_CNode* folder = m_tree.VM_GetAt(i);
         std::unique_ptr<char[]> file(m_cfg->VM_GetAddressListFileName(folder->m_id));
         if (!file) continue;
         VM_CList list(&prototype, file.get(), 0);  // read only: never saved

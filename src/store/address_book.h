@@ -3,7 +3,8 @@
 //
 // The answer machine reloads and looks up on the main thread while the call
 // flow looks up on the call's worker thread, so every lookup and reload
-// holds the book's lock and hands out copies.
+// holds the book's lock and hands out copies. The folder tree is the book's
+// own: nothing reaches it past the lock.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 
 class VM_CAppCfg;
 
-class VM_CAddressBook : public VM_CTree {
+class VM_CAddressBook {
 public:
     static constexpr int kModeUseCache = 0x1;
     static constexpr int kModeSkipExcluded = 0x2;
@@ -25,6 +26,8 @@ public:
     // is empty and finds nothing. The book only reads the tree file: the
     // main window's tree view owns it.
     explicit VM_CAddressBook(const VM_CAppCfg* cfg);
+    VM_CAddressBook(const VM_CAddressBook&) = delete;
+    VM_CAddressBook& operator=(const VM_CAddressBook&) = delete;
 
     // Loads the tree file again (also after it could not be read before)
     // and forgets the last search.
@@ -40,6 +43,8 @@ public:
     int VM_LookupFolder(const char* number, int mode);
     // The entry that lookups with kModeSkipExcluded pass over.
     void VM_Exclude(int32_t folderId, int32_t entryId);
+    // The folder's path as VM_GetAddrFolderPath gives it, read under the lock.
+    std::optional<std::string> VM_GetFolderPath(int32_t folderId) const;
     // The entry's number that matched in the last search.
     std::optional<std::string> VM_GetMatchedNumber() const;
 
@@ -64,6 +69,7 @@ private:
     const VM_CAppCfg* m_cfg;
     std::string m_treeFile;
     mutable std::mutex m_lock;
+    VM_CTree m_tree;
     std::optional<std::string> m_lastNumber;
     int m_lastMode = 0;
     int32_t m_excludeFolder = -1;

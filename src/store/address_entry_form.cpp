@@ -118,7 +118,7 @@ std::optional<std::string> VM_CheckDuplicateEntry(const VM_CAppCfg* cfg, const V
     for (const std::string& number : numbers) {
         int folder = book.VM_LookupFolder(number.c_str(), mode);
         if (folder < 0) continue;
-        std::optional<std::string> path = VM_GetAddrFolderPath(book, folder);
+        std::optional<std::string> path = book.VM_GetFolderPath(folder);
         if (!path) return std::string(VM_ENTRY_DUPLICATE_TEXT);
         // The found folder's own name is never cut, so the message is built
         // whole rather than in a buffer sized for the cut path.
@@ -155,12 +155,16 @@ namespace {
 // greeting name that becomes the entry's.
 bool StoreRecording(VM_CAddrEntry& entry, const std::string& recorded, const VM_CAppCfg& cfg) {
     std::optional<std::string> target = entry.VM_GetGreetingFileText();
-    if (!target) {
-        std::unique_ptr<char[]> fresh(cfg.VM_GetNewGreetingFileName());
-        if (!fresh) return false;
-        target = fresh.get();
+    const bool fresh = !target;
+    if (fresh) {
+        std::unique_ptr<char[]> name(cfg.VM_GetNewGreetingFileName());
+        if (!name) return false;
+        target = name.get();
     }
-    if (!CopyFileA(recorded.c_str(), target->c_str(), FALSE)) return false;
+    if (!CopyFileA(recorded.c_str(), target->c_str(), FALSE)) {
+        if (fresh) DeleteFileA(target->c_str());  // the name reserved for it
+        return false;
+    }
     entry.VM_SetAttr(VM_CAddrEntry::kAttrGreeting, target->c_str());
     return true;
 }

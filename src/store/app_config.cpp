@@ -4,6 +4,7 @@
 #include <string>
 
 #include "diag/trace.h"
+#include "platform/win32/threads.h"
 #include "store/config_file_format.h"
 #include "store/file_replace.h"
 #include "store/program_folder.h"
@@ -35,12 +36,12 @@ char* DuplicateText(const char* text) {
 
 }  // namespace
 
-VM_CAppCfg::VM_CAppCfg() {
+VM_CAppCfg::VM_CAppCfg() : m_idOwner(GetCurrentThreadId()) {
     VM_SetDefaults();
     VM_Open(VM_FindProgramFolder().c_str());
 }
 
-VM_CAppCfg::VM_CAppCfg(const char* programFolder) {
+VM_CAppCfg::VM_CAppCfg(const char* programFolder) : m_idOwner(GetCurrentThreadId()) {
     VM_SetDefaults();
     VM_Open(programFolder);
 }
@@ -127,6 +128,7 @@ void VM_CAppCfg::VM_ReleaseStrings() {
 
 bool VM_CAppCfg::VM_Load() {
     if (m_szFile == nullptr) return false;
+    std::lock_guard<std::mutex> guard(m_lock);
     std::string file;
     if (VM_ReadStoredFile(m_szFile, file) != VM_FileState::kRead) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: cannot read %s", m_szFile);
@@ -150,8 +152,23 @@ bool VM_CAppCfg::VM_Load() {
 
 bool VM_CAppCfg::VM_Save() {
     if (m_szFile == nullptr) return false;
-    std::string bytes = VM_EncodeConfig(*this);
+    if (GetCurrentThreadId() != m_idOwner) {
+        VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Save: refused off the main thread");
+        return false;
+    }
+    std::string bytes;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        bytes = VM_EncodeConfig(*this);
+    }
     return VM_ReplaceFile(m_szFile, bytes.data(), bytes.size(), kCfgFileMode);
+}
+
+bool VM_CAppCfg::VM_ResetPassword() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_szDefaultPassword.VM_IsPresent()) return false;
+    m_szPassword.VM_SetFrom(m_szDefaultPassword);
+    return true;
 }
 
 void VM_CAppCfg::VM_SetFlag(bool on, DWORD mask) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "platform/win32/types.h"
 #include "store/shared_text.h"
@@ -63,8 +64,14 @@ public:
     // True when the file was read (a foreign version is not read).
     bool VM_Load();
     // Writes a temporary file beside the old one and renames it over it, so a
-    // failure midway leaves the old file whole. True on success.
+    // failure midway leaves the old file whole. True on success. Only the
+    // thread that made the configuration (the main thread) saves; elsewhere
+    // it refuses, and the change is saved by the main thread's next save.
     bool VM_Save();
+    // Remote retrieval, on the call's worker thread: the current password
+    // becomes the default one, in one step a save on the main thread never
+    // sees half done. False when there is no default password.
+    bool VM_ResetPassword();
     void VM_SetFlag(bool on, DWORD mask);
     bool VM_IsFlag(DWORD mask) const { return (m_dwFlags & mask) != 0; }
 
@@ -76,8 +83,10 @@ public:
     char* VM_GetTreeFileName(int kind) const;
     char* VM_GetMessageListFileName(int id) const;  // "QvLV%04d.Cfg"; null when id < 0
     char* VM_GetAddressListFileName(int id) const;  // "QvLA%04d.Cfg"; null when id < 0
-    char* VM_GetNewMessageFileName() const;         // first unused "Voice/Msg%04x.Wav"
-    char* VM_GetNewGreetingFileName() const;        // first unused "Greeting/Grt%04x.Wav"
+    // The first unused name, reserved by creating the file empty; a caller
+    // that does not record into it deletes it.
+    char* VM_GetNewMessageFileName() const;         // "Voice/Msg%04x.Wav"
+    char* VM_GetNewGreetingFileName() const;        // "Greeting/Grt%04x.Wav"
     char* VM_GetMainGreetingFileName() const;       // "Greeting/GTMain.wav"
     char* VM_GetMailboxGreetingFileName(int n) const;  // "GTMbox%02d.Wav"; null above 9
     char* VM_GetPromptFileName(int n) const;        // "Prompt/Prp%04d.Wav"; null when n < 0
@@ -122,7 +131,8 @@ public:
     std::int16_t m_nSilenceLevel;    // 0..100
     double m_dReserved1;
     double m_dReserved2;
-    // Read by call worker threads while a dialog or a call may replace them.
+    // Read by call worker threads while a dialog or a call may replace them;
+    // changed together only through VM_ResetPassword.
     VM_CSharedText m_szDefaultPassword;
     VM_CSharedText m_szPassword;
 
@@ -131,6 +141,10 @@ public:
     char* m_szHome;
 
 private:
+    // Guards a load, a save and a password reset against each other.
+    mutable std::mutex m_lock;
+    DWORD m_idOwner;
+
     void VM_SetDefaults();
     void VM_Open(const char* programFolder);
     void VM_ReleaseStrings();

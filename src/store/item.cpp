@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/wave_file_names.h"
+#include "platform/win32/errors.h"
 #include "platform/win32/files.h"
 
 namespace {
@@ -13,6 +14,15 @@ bool FileExists(const char* path) {
     if (path == nullptr || path[0] == '\0') return false;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Only a file that is not there may lose its link: one that cannot be looked
+// at now (permissions, an I/O error) may be there again later.
+bool FileIsMissing(const char* path) {
+    if (path == nullptr || path[0] == '\0') return true;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
@@ -108,7 +118,7 @@ const char* VM_CItem::VM_GetOwnedFile(int index) {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     const char* path = VM_GetAttr(index);
     if (path != nullptr && FileExists(path)) return path;
-    VM_SetAttr(index, nullptr);
+    if (FileIsMissing(path)) VM_SetAttr(index, nullptr);
     return nullptr;
 }
 

@@ -55,7 +55,7 @@ protected:
 
     // Records that own a wave file (a message, a personal greeting) name it
     // in one attribute. The name while the file exists; a name whose file is
-    // gone is cleared.
+    // gone is cleared, one whose file cannot be looked at now is kept.
     const char* VM_GetOwnedFile(int index);
     std::optional<std::string> VM_GetOwnedFileText(int index);
     // Whether the file named in the attribute exists, changing nothing.

@@ -236,6 +236,34 @@ TEST_F(PlayerConcurrency, StaleDoneFromAnEarlierRunIsRecognisable) {
     player.VM_Stop();
 }
 
+// The notice of a player that was deleted meanwhile, perhaps with a new one
+// at its address: the owner tells it apart by (address, run) alone.
+TEST_F(PlayerConcurrency, DoneOfADeletedPlayerNeverMatchesTheCurrentRun) {
+    const std::string source = m_dir.file("beep.wav");
+    WriteWave(source, Format(WAVE_FORMAT_PCM, 16), Pcm16Bytes(Ramp(800)));
+    simline::SimCallAudio call({4, kAllFormats});
+    VM_CWaveFile file(source.c_str(), VM_WAVE_MODE_READ);
+    Owner owner;
+    auto* gone = new VM_CPlayer(call.WaveOutDeviceId(), owner.hwnd());
+    ASSERT_TRUE(gone->VM_Start(&file));
+    const VM_WaveRun goneRun = gone->VM_GetRun();
+    ASSERT_TRUE(owner.WaitQueuedDone());
+    gone->VM_Stop();
+    delete gone;
+    VM_CPlayer player(call.WaveOutDeviceId(), owner.hwnd());
+    MSG late{};
+    ASSERT_TRUE(owner.WaitDone(&late));
+    const VM_WaveRun notice = VM_WaveRunOf(late.wParam, late.lParam);
+    EXPECT_EQ(notice, goneRun);
+    EXPECT_NE(notice, player.VM_GetRun()) << "a new device at the same address took the old run";
+    file.VM_SetReadPos(0);
+    ASSERT_TRUE(player.VM_Start(&file));
+    MSG current{};
+    ASSERT_TRUE(owner.WaitDone(&current));
+    EXPECT_EQ(VM_WaveRunOf(current.wParam, current.lParam), player.VM_GetRun());
+    player.VM_Stop();
+}
+
 TEST_F(PlayerConcurrency, EmptyDataPostsDoneAtOnce) {
     const std::string source = m_dir.file("empty.wav");
     WriteFileBytes(source, RiffWave(Chunk("fmt ", FormatBody(Format(WAVE_FORMAT_PCM, 16))) + Chunk("data", "")));

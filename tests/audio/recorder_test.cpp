@@ -247,6 +247,23 @@ TEST_F(RecorderConcurrency, StopEndsTheRecordingWithoutDoneAndEnhancesWhatWasRec
     EXPECT_EQ(file, ExpectedFile(speech, file.size(), 0x1001));
 }
 
+// The disk fills during a message: the recording ends, the owner learns it
+// from the recorder, and what was written is kept.
+TEST_F(RecorderConcurrency, WriteFailureEndsTheRecordingAndIsReportedToTheOwner) {
+    m_line->SendSilence();
+    Start(0, 8, 0, 0);
+    std::vector<MSG> msgs;
+    EXPECT_FALSE(m_owner.Collect(msgs, [&] { return m_file->VM_GetDataSize() >= 2 * 16000; }));
+    EXPECT_FALSE(m_recorder->VM_WriteFailed());
+    winmm::SetRiffWritesFailing(true);
+    int polls = 0;
+    const bool ended = m_owner.Collect(msgs, [&] { return ++polls > 3000; });
+    winmm::SetRiffWritesFailing(false);
+    EXPECT_TRUE(ended) << "the recording went on writing into a full disk";
+    EXPECT_TRUE(m_recorder->VM_WriteFailed());
+    EXPECT_GE(Finish().size(), 16000u);
+}
+
 TEST_F(RecorderConcurrency, SilenceTimeZeroPostsNothingAndNeverEndsOnSilence) {
     m_line->SendSilence();
     Start(0, 8, 0, 0);

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "audio/wave_file_names.h"
 #include "support/temp_dir.h"
@@ -42,6 +47,27 @@ TEST(WaveFileNames, UniqueNamesCountInLowerCaseHex) {
     }
     EXPECT_EQ(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Msg")), dir.file("Msg000a.Wav"));
     EXPECT_EQ(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Grt")), dir.file("Grt0000.Wav"));
+}
+
+// The worker names a new message while the main thread clones one: a name
+// once given is taken, so the second file can never truncate the first.
+TEST(WaveFileNamesConcurrency, NamesGivenToTwoThreadsAreNeverTheSame) {
+    TempDir dir;
+    std::vector<std::string> first, second;
+    auto take = [&](std::vector<std::string>* names) {
+        for (int i = 0; i < 40; ++i) names->push_back(Take(VM_MakeUniqueWaveName(dir.path().c_str(), "Msg")));
+    };
+    std::thread worker(take, &first);
+    take(&second);
+    worker.join();
+    std::set<std::string> all(first.begin(), first.end());
+    all.insert(second.begin(), second.end());
+    EXPECT_EQ(all.size(), 80u);
+    EXPECT_EQ(all.count(""), 0u);
+    struct stat st;
+    ASSERT_EQ(stat(first.front().c_str(), &st), 0) << "the name was not reserved";
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(WaveFileNames, TempNamesAreCreatedBesideTheFile) {

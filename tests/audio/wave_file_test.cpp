@@ -77,6 +77,43 @@ TEST(WaveFile, ShortFilesAreDeletedOnClose) {
     EXPECT_TRUE(FileExists(dir.file("kept.wav")));
 }
 
+namespace {
+
+// Every RIFF write fails while the object lives, as on a disk that filled up.
+struct FullDisk {
+    FullDisk() { winmm::SetRiffWritesFailing(true); }
+    ~FullDisk() { winmm::SetRiffWritesFailing(false); }
+};
+
+}  // namespace
+
+// The disk fills while the header of a finished recording is written: the
+// message must be kept, and the writer told.
+TEST(WaveFile, RecordingWhoseHeaderCannotBeWrittenIsKeptAndCloseFails) {
+    TempDir dir;
+    const std::string path = dir.file("Msg0000.Wav");
+    const std::string data = Bytes(8000);
+    VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_NEW);
+    const WAVEFORMATEX pcm16 = Format(WAVE_FORMAT_PCM, 16);
+    ASSERT_TRUE(file.VM_SetFormat(&pcm16));
+    ASSERT_EQ(file.VM_WriteData(reinterpret_cast<const BYTE*>(data.data()), 8000, TRUE), 8000);
+    {
+        FullDisk full;
+        EXPECT_FALSE(file.VM_Close()) << "a failed write was reported as success";
+    }
+    ASSERT_TRUE(FileExists(path)) << "a recording of 8000 bytes was deleted";
+    EXPECT_NE(ReadFileBytes(path).find(data), std::string::npos) << "the recorded bytes are gone";
+
+    VM_CWaveFile tiny(dir.file("tiny.wav").c_str(), VM_WAVE_MODE_NEW);
+    ASSERT_TRUE(tiny.VM_SetFormat(&pcm16));
+    ASSERT_EQ(tiny.VM_WriteData(reinterpret_cast<const BYTE*>(data.data()), 50, TRUE), 50);
+    {
+        FullDisk full;
+        EXPECT_FALSE(tiny.VM_Close());
+    }
+    EXPECT_FALSE(FileExists(dir.file("tiny.wav"))) << "50 bytes are too few to keep, full disk or not";
+}
+
 TEST(WaveFile, ExistingFilesAreReadLiberally) {
     TempDir dir;
     const WAVEFORMATEX pcm16 = Format(WAVE_FORMAT_PCM, 16);

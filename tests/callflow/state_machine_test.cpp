@@ -268,37 +268,41 @@ TEST(StateMachineConcurrency, StopBeforeTheRunStartsTakesEffectWhenItStarts) {
     CloseHandle(h);
 }
 
-TEST(StateMachineConcurrency, EarlyStopHoldsForEveryRunNotOnlyTheFirst) {
-    // A controller runs one call after another on the same machine, each on
-    // a new worker; a hang-up right after connecting can come before any of
-    // their runs starts.
-    auto table = Table({Row(0, {})});
-    Recorder cbk;
-    VM_CStateMachine machine(1, &cbk, table.data());
-    for (int call = 0; call < 3; ++call) {
-        Worker worker{&machine};
-        unsigned id = 0;
-        auto h = reinterpret_cast<HANDLE>(
-            _beginthreadex(nullptr, 0, Worker::Body, &worker, CREATE_SUSPENDED, &id));
-        EXPECT_TRUE(machine.VM_Stop(id)) << "call " << call;
-        ResumeThread(h);
-        ASSERT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0) << "call " << call << ": the early stop was lost";
-        CloseHandle(h);
-    }
-    EXPECT_TRUE(cbk.actions.empty());
-}
+namespace {
 
-TEST(StateMachineConcurrency, StopKeptForAnEndedThreadDoesNotBlockTheNextOne) {
+// Holds the start action until the test has asked for the stop.
+class SlowStart : public Recorder {
+public:
+    HANDLE inStart = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stopAsked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~SlowStart() override {
+        CloseHandle(inStart);
+        CloseHandle(stopAsked);
+    }
+    bool VM_DoAction(DWORD action) override {
+        if (action == SM_START_ACTION) {
+            SetEvent(inStart);
+            WaitForSingleObject(stopAsked, 20000);
+        }
+        return Recorder::VM_DoAction(action);
+    }
+};
+
+unsigned RunOnly(void* machine) { return static_cast<VM_CStateMachine*>(machine)->VM_Run() ? 1 : 0; }
+
+}  // namespace
+
+// A hang-up while the flow still plays its first prompt: the worker has not
+// read its queue yet, and the stop posted to it must still be taken.
+TEST(StateMachineConcurrency, StopDuringTheStartActionReachesAWorkerThatNeverReadItsQueue) {
     auto table = Table({Row(0, {})});
-    Recorder cbk;
+    SlowStart cbk;
     VM_CStateMachine machine(1, &cbk, table.data());
-    // A stale stop for a worker that never ran the machine again.
-    EXPECT_TRUE(machine.VM_Stop(0x7777));
-    Worker worker{&machine};
     unsigned id = 0;
-    auto h = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Worker::Body, &worker, CREATE_SUSPENDED, &id));
-    EXPECT_TRUE(machine.VM_Stop(id)) << "the new worker's stop must replace the stale one";
-    ResumeThread(h);
+    auto h = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunOnly, &machine, 0, &id));
+    ASSERT_EQ(WaitForSingleObject(cbk.inStart, 20000), WAIT_OBJECT_0);
+    EXPECT_TRUE(machine.VM_Stop(id)) << "the stop message was refused";
+    SetEvent(cbk.stopAsked);
     EXPECT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0);
     CloseHandle(h);
 }

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/messages.h"
+#include "platform/win32/win32.h"
 #include "timer_test_window.h"
 
 using timertest::TestWindow;
@@ -130,8 +130,9 @@ TEST_F(Timer, DestroyedTimerTicksNoMore) {
 }
 
 // The call flow's worker thread starts and stops the call timer while the
-// main thread handles its ticks. Once a stop returns, no callback of the
-// stopped run may come, and a restarted timer runs normally.
+// main thread handles its ticks. Once a stop returns, a callback already under
+// way may finish but no later tick of the stopped run calls back, and a
+// restarted timer runs normally.
 TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
     TestWindow window;
     CountingCallback callback;
@@ -139,23 +140,23 @@ TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
     window.Observe(&timer);
     std::atomic<bool> workerDone{false};
     std::atomic<int> lateCalls{0};
-    std::atomic<bool> stopped{false};
     callback.action = [&](VM_CTimer*) {
-        if (stopped) ++lateCalls;
-        // A slow callback widens the window in which a stop must wait for it.
+        // A slow callback widens the window in which a stop meets it.
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     };
     std::thread worker([&] {
+        int callsAtStop = 0;
         for (int i = 0; i < 200; ++i) {
+            // Since the last stop at most the callback then under way began.
+            if (callback.calls > callsAtStop + 1) ++lateCalls;
             const int before = callback.calls;
-            stopped = false;
             EXPECT_TRUE(timer.VM_Start(10, window.hwnd(), 30));
             // Every other run waits for a tick, so stops meet ticks in flight.
             for (int wait = 0; i % 2 == 1 && callback.calls == before && wait < 20000; ++wait) {
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
             EXPECT_TRUE(timer.VM_Stop());
-            stopped = true;
+            callsAtStop = callback.calls;
         }
         workerDone = true;
     });
@@ -165,4 +166,34 @@ TEST(TimerConcurrency, WorkerStartsAndStopsWhileTheMainThreadTicks) {
     EXPECT_EQ(lateCalls, 0);
     EXPECT_FALSE(timer.VM_IsRunning());
     EXPECT_GE(callback.calls, 100) << "runs that waited for a tick saw none";
+}
+
+// The call timer's callback ends the call and waits for its worker, which
+// stops that same timer on its way out: neither may wait for the other.
+TEST(TimerConcurrency, CallbackWaitingForAThreadThatStopsItsTimerDoesNotDeadlock) {
+    TestWindow window;
+    CountingCallback callback;
+    VM_CTimer timer(&callback);
+    window.Observe(&timer);
+    DWORD waited = WAIT_FAILED;
+    std::atomic<bool> stopped{false};
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread stopper;
+    callback.action = [&](VM_CTimer* t) {
+        if (stopper.joinable()) return;
+        stopper = std::thread([&, t] {
+            stopped = t->VM_Stop();
+            SetEvent(done);
+        });
+        // Bounded, so that the old fault fails the test instead of hanging it.
+        waited = WaitForSingleObject(done, 20000);
+    };
+    ASSERT_TRUE(timer.VM_Start(10, window.hwnd(), 0));
+    EXPECT_TRUE(window.PumpUntil([&] { return callback.calls > 0 && !timer.VM_IsRunning(); }, 40000));
+    if (stopper.joinable()) stopper.join();
+    CloseHandle(done);
+    EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "the stop waited for the callback";
+    EXPECT_TRUE(stopped);
+    window.PumpFor(500);
+    EXPECT_EQ(callback.calls, 1) << "a tick came after the stop";
 }

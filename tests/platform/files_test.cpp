@@ -4,7 +4,9 @@
 #include <set>
 #include <string>
 
+#include "platform/win32/file_replace.h"
 #include "platform/win32/win32.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 using testsupport::FileExists;
@@ -53,6 +55,65 @@ TEST(Files, CopyMoveDeleteKeepContentsAndReportErrors) {
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(CopyFileA(b.c_str(), a.c_str(), FALSE));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// A new recording stored over an address-book entry's greeting on a full
+// disk: the old greeting must survive the failed copy.
+TEST(Files, FailedCopyOverAFileKeepsItAndCopyOntoItselfKeepsIt) {
+    TempDir dir;
+    const std::string greeting = dir.file("Grt0001.Wav"), recording = dir.file("new.wav");
+    WriteFileBytes(greeting, std::string(500, 'g'));
+    WriteFileBytes(recording, std::string(4000, 'r'));
+    {
+        storetest::FileSizeLimit full(1000);
+        EXPECT_FALSE(CopyFileA(recording.c_str(), greeting.c_str(), FALSE));
+    }
+    EXPECT_EQ(ReadFileBytes(greeting), std::string(500, 'g'));
+    EXPECT_EQ(testsupport::FilesIn(dir.path()), 2u) << "the partial copy was left behind";
+
+    ASSERT_TRUE(CopyFileA(greeting.c_str(), greeting.c_str(), FALSE));
+    EXPECT_EQ(ReadFileBytes(greeting), std::string(500, 'g'));
+    const std::string other = dir.file("other/../Grt0001.Wav");
+    ASSERT_TRUE(CreateDirectoryA(dir.file("other").c_str(), nullptr));
+    EXPECT_FALSE(CopyFileA(greeting.c_str(), other.c_str(), TRUE));
+    EXPECT_EQ(ReadFileBytes(greeting), std::string(500, 'g'));
+}
+
+namespace {
+
+// Writes half of what it is given, then fails as a full disk does.
+class HalfWriter : public platform::FileWriter {
+public:
+    bool Write(int fd, const void* data, std::size_t size) override {
+        (void)!::write(fd, data, size / 2);
+        errno = ENOSPC;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(Files, ReplacingAFileIsAllOrNothing) {
+    TempDir dir;
+    const std::string path = dir.file("Vocerra.reg");
+    ASSERT_TRUE(platform::ReplaceFileContents(path.c_str(), "first", 5, 0600));
+    HalfWriter half;
+    EXPECT_FALSE(platform::ReplaceFileContents(path.c_str(), "second version", 14, 0600, &half));
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(ReadFileBytes(path), "first");
+    EXPECT_EQ(testsupport::FilesIn(dir.path()), 1u) << "the temporary file was left behind";
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    const std::string temp = dir.file("Qv12.TMP");
+    WriteFileBytes(temp, "converted");
+    ASSERT_TRUE(platform::CommitReplacement(temp.c_str(), path.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "converted");
+    WriteFileBytes(temp, "late");
+    EXPECT_FALSE(platform::CommitReplacement(temp.c_str(), path.c_str(), true));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(ReadFileBytes(path), "converted");
 }
 
 TEST(Files, DirectoriesAndAttributes) {

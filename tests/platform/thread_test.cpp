@@ -64,6 +64,39 @@ TEST(Thread, TerminatedThreadThatNeverRanNeverRuns) {
     CloseHandle(h);
 }
 
+namespace {
+
+unsigned ReadOneMessage(void* arg) {
+    MSG msg{};
+    GetMessageA(&msg, nullptr, 0, 0);
+    *static_cast<UINT*>(arg) = msg.message;
+    return 0;
+}
+
+}  // namespace
+
+// A stop posted to a call's worker before it first reads its queue must wait
+// there for it; refused, the thread that waits for the worker would hang.
+TEST(Thread, PostBeforeTheThreadFirstReadsItsQueueIsKept) {
+    UINT received = 0;
+    unsigned id = 0;
+    HANDLE h = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ReadOneMessage, &received, CREATE_SUSPENDED, &id));
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(PostThreadMessageA(id, WM_USER + 5, 0, 0));
+    ResumeThread(h);
+    ASSERT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(received, WM_USER + 5u);
+    CloseHandle(h);
+    EXPECT_FALSE(PostThreadMessageA(id, WM_USER, 0, 0)) << "an ended thread keeps no queue";
+
+    Probe probe;
+    HANDLE never = Start(&probe, CREATE_SUSPENDED, &id);
+    ASSERT_TRUE(TerminateThread(never, 0));
+    EXPECT_FALSE(PostThreadMessageA(id, WM_USER, 0, 0)) << "a thread that never runs keeps no queue";
+    WaitForSingleObject(never, 20000);
+    CloseHandle(never);
+}
+
 TEST(Thread, RunningThreadCannotBeTerminated) {
     Probe probe;
     probe.release = CreateEventA(nullptr, TRUE, FALSE, nullptr);

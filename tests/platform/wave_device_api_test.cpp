@@ -293,3 +293,71 @@ TEST_F(WaveDeviceConcurrency, InstalledFactoryGivesEachSimulatedCallItsOwnDevice
     EXPECT_EQ(waveOutOpen(nullptr, second->WaveOutDeviceId(), &alaw, 0, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
     EXPECT_EQ(simline::MakeCallAudio({1, simline::kFormatALaw}), nullptr);
 }
+
+namespace {
+
+// A streaming client queues the next buffer from the callback's thread or
+// from one it waits for; the port must not hold its lock meanwhile.
+struct Requeue {
+    HWAVEOUT handle = nullptr;
+    Buffer* next = nullptr;
+    std::atomic<int> calls{0};
+    std::atomic<MMRESULT> queued{MMSYSERR_ERROR};
+};
+
+void RequeueFromAnotherThread(HANDLE, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    auto* r = reinterpret_cast<Requeue*>(instance);
+    if (msg != MM_WOM_DONE || r->calls++ != 0) return;
+    std::atomic<bool> returned{false};
+    std::thread writer([r, &returned] {
+        r->queued = waveOutWrite(r->handle, &r->next->header, sizeof(WAVEHDR));
+        returned = true;
+    });
+    // Bounded, so that a port that keeps its lock fails the test, not hangs it.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!returned && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    if (!returned) r->queued = MMSYSERR_ERROR + 1000;
+    writer.join();
+}
+
+}  // namespace
+
+TEST_F(WaveDeviceConcurrency, CallbackRunsWithoutThePortLock) {
+    simline::SimCallAudio call({4, kAll});
+    Requeue requeue;
+    Buffer first(1600), second(1600);
+    requeue.next = &second;
+    ASSERT_EQ(waveOutOpen(&requeue.handle, call.WaveOutDeviceId(), &kPcm16,
+                          reinterpret_cast<DWORD_PTR>(&RequeueFromAnotherThread), reinterpret_cast<DWORD_PTR>(&requeue),
+                          CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    for (Buffer* b : {&first, &second}) ASSERT_EQ(waveOutPrepareHeader(requeue.handle, &b->header, sizeof(WAVEHDR)), 0u);
+    ASSERT_EQ(waveOutWrite(requeue.handle, &first.header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitFor(requeue.calls, 2));
+    EXPECT_EQ(requeue.queued.load(), static_cast<MMRESULT>(MMSYSERR_NOERROR)) << "the callback ran under the port lock";
+    waveOutReset(requeue.handle);
+    EXPECT_EQ(waveOutClose(requeue.handle), MMSYSERR_NOERROR);
+}
+
+// A device thread still queueing while the controlling thread closes: the
+// handle may go stale, but the port must not be freed under the call.
+TEST_F(WaveDeviceConcurrency, CloseOnAnotherThreadNeverFreesThePortUnderACall) {
+    simline::SimCallAudio call({5, kAll});
+    for (int round = 0; round < 20; ++round) {
+        HWAVEOUT h = nullptr;
+        ASSERT_EQ(waveOutOpen(&h, call.WaveOutDeviceId(), &kPcm16, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+        Buffer buffer(160);
+        ASSERT_EQ(waveOutPrepareHeader(h, &buffer.header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+        std::atomic<bool> closed{false};
+        std::thread writer([&] {
+            while (!closed) {
+                if (!(winmm::LoadHeaderFlags(&buffer.header) & WHDR_INQUEUE)) waveOutWrite(h, &buffer.header, sizeof(WAVEHDR));
+                waveOutReset(h);
+            }
+        });
+        while (waveOutClose(h) != MMSYSERR_NOERROR) waveOutReset(h);
+        closed = true;
+        writer.join();
+        EXPECT_FALSE(winmm::LoadHeaderFlags(&buffer.header) & WHDR_INQUEUE) << "a buffer was left with a closed port";
+    }
+}

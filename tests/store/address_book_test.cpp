@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "address_book_fixture.h"
@@ -157,6 +158,11 @@ using AddressBookConcurrency = AddressBookFiles;
 
 // The answer machine reloads on the main thread while the call's worker
 // looks up flags and greetings in the same book.
+// The tree the book searches is reachable only through the locked calls:
+// a caller holding a tree pointer could change it under a lookup.
+static_assert(!std::is_base_of_v<VM_CTree, VM_CAddressBook>, "the book's tree must not be public");
+static_assert(!std::is_convertible_v<VM_CAddressBook*, VM_CTree*>);
+
 TEST_F(AddressBookConcurrency, LookupsDuringReloadsSeeAWholeBook) {
     int32_t folder = AddFolder(0, "Friends");
     for (int i = 0; i < 20; ++i) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -239,4 +240,33 @@ TEST(AppConfig, SaveThatRunsOutOfSpaceMidwayKeepsTheOldFile) {
     EXPECT_EQ(saved, 0) << "the save must report the failure";
     EXPECT_EQ(ReadFileBytes(CfgPath(dir.path())), before);
     EXPECT_EQ(cfgtest::FilesIn(dir.file("Config")), 1u) << "no temporary file is left behind";
+}
+
+// Remote retrieval resets the password on the call's worker thread while the
+// main thread saves; only the main thread writes the file.
+TEST(AppConfigConcurrency, PasswordResetOnAWorkerAndSavesOnTheMainThreadDoNotMeet) {
+    TempDir dir;
+    VM_CAppCfg cfg(dir.path().c_str());
+    cfg.m_szDefaultPassword.VM_Set("1234");
+    cfg.m_szPassword.VM_Set("55");
+    ASSERT_TRUE(cfg.VM_Save());
+    bool workerSaved = true;
+    std::thread worker([&] {
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_TRUE(cfg.VM_ResetPassword());
+            cfg.m_szPassword.VM_Set("55");
+        }
+        EXPECT_TRUE(cfg.VM_ResetPassword());
+        workerSaved = cfg.VM_Save();
+    });
+    for (int i = 0; i < 50; ++i) cfg.VM_Save();
+    worker.join();
+    EXPECT_FALSE(workerSaved) << "the worker thread wrote the configuration";
+    EXPECT_EQ(cfg.m_szPassword.VM_String(), "1234");
+    ASSERT_TRUE(cfg.VM_Save());
+    VM_CAppCfg again(dir.path().c_str());
+    EXPECT_EQ(again.m_szPassword.VM_String(), "1234");
+    cfg.m_szDefaultPassword.VM_Clear();
+    EXPECT_FALSE(cfg.VM_ResetPassword());
+    EXPECT_EQ(cfg.m_szPassword.VM_String(), "1234") << "a missing default left the password as it was";
 }

@@ -1,6 +1,7 @@
 #include "store/call_info.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <string>
@@ -72,6 +73,23 @@ TEST(CallInfoRecording, RecordedTextAndAVanishedFile) {
     std::remove(wave.c_str());
     EXPECT_STREQ(record.VM_GetRecordedText(), "No");
     EXPECT_EQ(record.VM_GetAttr(VM_CCallInfo::kAttrWaveFile), nullptr);
+}
+
+// A recording that cannot be looked at now (here a link loop stands for a
+// permission or I/O error, which root would not see) is not a missing one.
+TEST(CallInfoRecording, AFileThatCannotBeCheckedKeepsItsLink) {
+    TempDir dir;
+    const std::string wave = dir.file("Msg0001.Wav");
+    ASSERT_EQ(symlink(dir.file("loop").c_str(), wave.c_str()), 0);
+    ASSERT_EQ(symlink(wave.c_str(), dir.file("loop").c_str()), 0);
+    VM_CCallInfo record;
+    record.VM_SetAttr(VM_CCallInfo::kAttrWaveFile, wave.c_str());
+    EXPECT_EQ(record.VM_GetWaveFile(), nullptr);
+    ASSERT_NE(record.VM_GetAttr(VM_CCallInfo::kAttrWaveFile), nullptr) << "the link was dropped";
+    EXPECT_EQ(std::string(record.VM_GetAttr(VM_CCallInfo::kAttrWaveFile)), wave);
+    record.VM_SetAttr(VM_CCallInfo::kAttrWaveFile, dir.file("gone/Msg0002.Wav").c_str());
+    EXPECT_EQ(record.VM_GetWaveFile(), nullptr);
+    EXPECT_EQ(record.VM_GetAttr(VM_CCallInfo::kAttrWaveFile), nullptr) << "a file in a missing folder is missing";
 }
 
 TEST(CallInfoRecording, CloneCopiesTheRecordingAndDeleteRemovesIt) {

@@ -11,14 +11,7 @@ void PlaceConfigFile(const std::string& home, const std::string& bytes) {
     testsupport::WriteFileBytes(CfgPath(home), bytes);
 }
 
-std::size_t FilesIn(const std::string& folder) {
-    std::size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        (void)entry;
-        ++count;
-    }
-    return count;
-}
+std::size_t FilesIn(const std::string& folder) { return testsupport::FilesIn(folder); }
 
 void SetNonDefaults(VM_CAppCfg& cfg) {
     VM_CAppCfg::VM_SetText(cfg.m_szTitle, "Other title");

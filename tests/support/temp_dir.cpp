@@ -44,4 +44,13 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::size_t FilesIn(const std::string& folder) {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace testsupport

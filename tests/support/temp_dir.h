@@ -3,6 +3,7 @@
 // its lifetime.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace testsupport {
@@ -27,5 +28,7 @@ private:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// Entries in a folder, so a test can see that no temporary file was left.
+std::size_t FilesIn(const std::string& folder);
 
 }  // namespace testsupport

@@ -86,8 +86,12 @@ std::optional<CallOptions> ParseCallOptions(const std::vector<std::string>& args
             value = name.substr(eq + 1);
             name = name.substr(0, eq);
         }
-        if (name == "--help" || name == "-h") {
+        if ((name == "--help" || name == "-h") && !value) {
             o.help = true;
+            continue;
+        }
+        if (name == "--late-caller-id" && !value) {
+            o.lateCallerId = true;
             continue;
         }
         if (!TakesValue(name)) {
@@ -122,6 +126,7 @@ const char* CallUsage() {
            "  --digits DIGITS        press touch tones once answered (0-9 * # A-D);\n"
            "                         each group ending in # waits for the line to go\n"
            "                         quiet first, ',' pauses a second\n"
+           "  --late-caller-id       send the caller ID after the first ring\n"
            "  --rings N              hang up unanswered after N rings (default 20)\n"
            "  --hang-up-after SECS   hang up SECS seconds after the answer\n"
            "  --record-to FILE.wav   write everything the line plays into FILE.wav\n"

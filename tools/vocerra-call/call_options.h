@@ -16,6 +16,7 @@ struct CallOptions {
     unsigned rings = 0;      // 0: ring until answered (at most kDefaultMaxRings)
     double hangUpAfter = 0;  // seconds after the answer; 0: not set
     std::optional<std::string> recordTo;
+    bool lateCallerId = false;  // the caller ID comes after the first ring
     bool help = false;
 };
 

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "message_audio.h"
-#include "platform/tapi/sim_line_protocol.h"
+#include "platform/lines/sim/sim_line_protocol.h"
 
 namespace callclient {
 
@@ -72,16 +72,17 @@ double CallScript::ScaledSince(Clock::time_point t) const {
 }
 
 bool CallScript::Offer() {
-    std::string request = "CALL";
-    if (m_options.from) request += " from=" + simline::PercentEncode(*m_options.from);
-    if (m_options.name) request += " name=" + simline::PercentEncode(*m_options.name);
-    if (!m_line.Request(request)) return false;
+    std::string callerId;
+    if (m_options.from) callerId += " from=" + simline::PercentEncode(*m_options.from);
+    if (m_options.name) callerId += " name=" + simline::PercentEncode(*m_options.name);
+    if (!m_line.Request(m_options.lateCallerId ? "CALL late" : "CALL" + callerId)) return false;
     if (m_options.recordTo &&
         !m_line.Request("RECORD " + simline::PercentEncode(AbsolutePath(*m_options.recordTo))))
         return false;
     m_out << "calling" << (m_options.from ? " from " + *m_options.from : std::string())
           << (m_options.name ? " (" + *m_options.name + ")" : std::string()) << "\n";
     m_line.Request("RING");  // refused on a line that alerts only once accepted
+    if (m_options.lateCallerId && !m_line.Request("CALLERID" + callerId)) return false;
     return m_line.Request("RINGING " + std::to_string(kRingPeriodMs)).has_value();
 }
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "platform/tapi/sim_line_protocol.h"
-#include "platform/tapi/sim_line_socket.h"
+#include "platform/lines/sim/sim_line_protocol.h"
+#include "platform/lines/sim/sim_line_socket.h"
 
 namespace callclient {
 
@@ -36,7 +36,7 @@ bool LineClient::Connect(const std::string& socketPath, std::string* error) {
     std::string reason;
     m_fd = simline::ConnectPrivate(socketPath, &reason, &absent);
     if (m_fd < 0) {
-        *error = absent ? "no Vocerra is running for this user (nothing serves " + socketPath + ")" : reason;
+        *error = absent ? "no Vocerra is running for this user with the simulated line (nothing serves " + socketPath + ")" : reason;
         return false;
     }
     auto hello = Request("HELLO");
@@ -52,11 +52,14 @@ bool LineClient::Connect(const std::string& socketPath, std::string* error) {
 
 std::optional<std::string> LineClient::Request(const std::string& line) {
     const std::string request = line + "\n";
-    if (!simline::SendAll(m_fd, request.data(), request.size())) {
+    const bool sent = simline::SendAll(m_fd, request.data(), request.size());
+    // A server that refuses says why before it closes; read that even when
+    // the request could not be written any more.
+    auto reply = ReadLine();
+    if (!sent && (!reply || reply->rfind("ERR ", 0) != 0)) {
         m_error = "Vocerra went away";
         return std::nullopt;
     }
-    auto reply = ReadLine();
     if (!reply) return std::nullopt;
     if (*reply == "OK") return std::string();
     if (reply->rfind("OK ", 0) == 0) return reply->substr(3);

@@ -11,7 +11,7 @@
 #include "call_script.h"
 #include "line_client.h"
 #include "message_audio.h"
-#include "platform/tapi/sim_line_protocol.h"
+#include "platform/lines/sim/sim_line_protocol.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 #include "platform/win32/clock.h"
 #include "platform/win32/errors.h"
+#include "platform/win32/file_replace.h"
 #include "platform/win32/kernel_object.h"
 
 namespace {
@@ -146,39 +147,73 @@ DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) {
     return CopyOut(path, buffer, bufferLength);
 }
 
+namespace {
+
+bool SameFile(const struct stat& a, const char* path) {
+    struct stat b;
+    return stat(path, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool CopyBytes(int in, int out) {
+    char block[65536];
+    for (ssize_t n; (n = read(in, block, sizeof block)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, block + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno != EINTR) return false;
+            if (w == 0) {
+                errno = ENOSPC;
+                return false;
+            }
+            if (w > 0) done += w;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// The copy is made beside the target and renamed over it, so a copy that
+// fails (a full disk) leaves the target as it was.
 BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     if (existingFile == nullptr || newFile == nullptr) return Fail(ERROR_INVALID_PARAMETER);
     int in = open(existingFile, O_RDONLY | O_CLOEXEC);
     if (in < 0) return FailErrno();
-    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-    int out = open(newFile, flags, 0666);
+    struct stat source;
+    if (fstat(in, &source) != 0) {
+        int err = errno;
+        close(in);
+        return Fail(Win32ErrorFromErrno(err));
+    }
+    if (SameFile(source, newFile)) {
+        // Onto itself: there is nothing to copy, and nothing may be lost.
+        close(in);
+        return failIfExists ? Fail(ERROR_FILE_EXISTS) : TRUE;
+    }
+    std::string temp = std::string(newFile) + ".XXXXXX";
+    int out = mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) {
         int err = errno;
         close(in);
-        return Fail(err == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(err));
+        return Fail(Win32ErrorFromErrno(err));
     }
-    char block[65536];
-    bool ok = true;
-    for (ssize_t n; ok && (n = read(in, block, sizeof block)) != 0;) {
-        if (n < 0) {
-            ok = errno == EINTR;
-            continue;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            ssize_t w = write(out, block + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno != EINTR) ok = false;
-            if (w > 0) done += w;
-        }
-    }
+    bool ok = CopyBytes(in, out);
     int err = errno;
     close(in);
     if (close(out) != 0 && ok) {
         ok = false;
         err = errno;
     }
+    if (ok && !platform::CommitReplacement(temp.c_str(), newFile, failIfExists)) {
+        ok = false;
+        err = errno;
+    }
     if (!ok) {
-        unlink(newFile);
-        return Fail(Win32ErrorFromErrno(err));
+        unlink(temp.c_str());
+        return Fail(err == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorFromErrno(err));
     }
     return TRUE;
 }
@@ -188,16 +223,7 @@ BOOL MoveFileExA(LPCSTR existingFile, LPCSTR newFile, DWORD flags) {
     struct stat st;
     if (!(flags & MOVEFILE_REPLACE_EXISTING) && lstat(newFile, &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
     if (rename(existingFile, newFile) != 0) return FailErrno();
-    if (flags & MOVEFILE_WRITE_THROUGH) {
-        std::string folder(newFile);
-        size_t slash = folder.rfind('/');
-        folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
-        int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            fsync(fd);
-            close(fd);
-        }
-    }
+    if (flags & MOVEFILE_WRITE_THROUGH) platform::SyncFolderOf(newFile);
     return TRUE;
 }
 

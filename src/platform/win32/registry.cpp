@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/errors.h"
+#include "platform/win32/file_replace.h"
 #include "platform/win32/registry_text.h"
 
 // An opened key: the root and the names below it. Keys are found again by
@@ -129,36 +130,12 @@ bool MakeFolders(const std::string& filePath) {
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes the whole store beside the file, flushes it and renames it over
 // the file. On failure the old file stays as it was.
 DWORD Save(RegistryState& s) {
     if (!MakeFolders(s.path)) return ErrorFromErrno(errno);
-    std::string temp = s.path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return ErrorFromErrno(errno);
-    std::string text = regtext::Format(s.store);
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), s.path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return ErrorFromErrno(err);
-    }
+    const std::string text = regtext::Format(s.store);
+    if (!platform::ReplaceFileContents(s.path.c_str(), text.data(), text.size(), 0600)) return ErrorFromErrno(errno);
     s.stamp = StampOf(s.path);
     return ERROR_SUCCESS;
 }

@@ -4,6 +4,8 @@
 #include <pthread.h>
 #include <sys/types.h>
 
+#include <memory>
+
 #include "platform/win32/kernel_object.h"
 #include "platform/win32/threads.h"
 
@@ -14,9 +16,13 @@ namespace platform::detail {
 DWORD NewThreadId();
 void SetCurrentThreadId(DWORD id);
 
+class ThreadQueue;
+
 class ThreadObject : public KernelObject {
 public:
-    ThreadObject(DWORD id, ThreadStartRoutine start, void* arg, DWORD suspendCount);
+    // The queue is the new thread's from its creation (see CreateQueueFor).
+    ThreadObject(DWORD id, ThreadStartRoutine start, void* arg, DWORD suspendCount,
+                 std::shared_ptr<ThreadQueue> queue);
     bool IsWaitable() const override { return true; }
     bool IsSignalled() const override { return m_finished; }
 
@@ -36,6 +42,8 @@ private:
     const DWORD m_id;
     const ThreadStartRoutine m_start;
     void* const m_arg;
+    // Handed to the thread as it starts.
+    std::shared_ptr<ThreadQueue> m_queue;
     // Under SignalLock():
     DWORD m_suspendCount;
     bool m_started = false;

@@ -344,15 +344,21 @@ void ThreadQueue::SyncFdLocked() {
     ArmTimerFd(m_timerFd, NextDueLocked(nullptr));
 }
 
+std::shared_ptr<ThreadQueue> CreateQueueFor(DWORD threadId) {
+    auto queue = std::make_shared<ThreadQueue>(threadId);
+    QueueRegistry& registry = Registry();
+    std::unique_lock<std::shared_mutex> guard(registry.lock);
+    registry.queues[threadId] = queue;
+    return queue;
+}
+
+void AdoptQueue(std::shared_ptr<ThreadQueue> queue) { t_holder.queue = std::move(queue); }
+
+void ReleaseQueue(DWORD threadId) { Unregister(threadId); }
+
 const std::shared_ptr<ThreadQueue>& CurrentQueue(bool create) {
     if (t_holder.queue || !create) return t_holder.queue;
-    auto queue = std::make_shared<ThreadQueue>(GetCurrentThreadId());
-    {
-        QueueRegistry& registry = Registry();
-        std::unique_lock<std::shared_mutex> guard(registry.lock);
-        registry.queues[queue->threadId()] = queue;
-    }
-    t_holder.queue = queue;
+    t_holder.queue = CreateQueueFor(GetCurrentThreadId());
     return t_holder.queue;
 }
 

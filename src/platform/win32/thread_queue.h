@@ -108,5 +108,11 @@ const std::shared_ptr<ThreadQueue>& CurrentQueue(bool create);
 const std::shared_ptr<ThreadQueue>& FindQueue(DWORD threadId);
 // Called as a thread ends, so later posts to it fail at once.
 void ReleaseCurrentQueue();
+// A queue for a thread about to be created, registered at once so that a
+// post made before the thread first reads its queue is kept. The new thread
+// adopts it; one that never runs drops it with ReleaseQueue.
+std::shared_ptr<ThreadQueue> CreateQueueFor(DWORD threadId);
+void AdoptQueue(std::shared_ptr<ThreadQueue> queue);
+void ReleaseQueue(DWORD threadId);
 
 }  // namespace platform::detail

@@ -68,8 +68,9 @@ void ApplyPriority(pid_t tid, int priority) {
     setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceFor(priority));
 }
 
-ThreadObject::ThreadObject(DWORD id, ThreadStartRoutine start, void* arg, DWORD suspendCount)
-    : m_id(id), m_start(start), m_arg(arg), m_suspendCount(suspendCount) {}
+ThreadObject::ThreadObject(DWORD id, ThreadStartRoutine start, void* arg, DWORD suspendCount,
+                           std::shared_ptr<ThreadQueue> queue)
+    : m_id(id), m_start(start), m_arg(arg), m_queue(std::move(queue)), m_suspendCount(suspendCount) {}
 
 bool ThreadObject::WaitUntilReleased() {
     std::unique_lock<std::mutex> lock(SignalLock());
@@ -83,7 +84,9 @@ bool ThreadObject::WaitUntilReleased() {
 
 void ThreadObject::Run() {
     SetCurrentThreadId(m_id);
+    AdoptQueue(std::move(m_queue));
     if (!WaitUntilReleased()) {
+        ReleaseCurrentQueue();
         Finish(m_exitCode);
         return;
     }
@@ -126,6 +129,7 @@ bool ThreadObject::Terminate(DWORD exitCode) {
         m_terminated = true;
         m_exitCode = exitCode;
     }
+    ReleaseQueue(m_id);  // it never runs: posts to it fail from now on
     SignalChanged().notify_all();
     return true;
 }
@@ -179,7 +183,10 @@ uintptr_t _beginthreadex(void*, unsigned stackSize, ThreadStartRoutine start, vo
         return 0;
     }
     DWORD id = platform::detail::NewThreadId();
-    auto object = std::make_shared<ThreadObject>(id, start, arg, (initFlag & CREATE_SUSPENDED) ? 1u : 0u);
+    // The queue exists before the thread does, so a stop posted to a worker
+    // that has not read its queue yet is kept rather than refused.
+    auto object = std::make_shared<ThreadObject>(id, start, arg, (initFlag & CREATE_SUSPENDED) ? 1u : 0u,
+                                                 platform::detail::CreateQueueFor(id));
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -190,6 +197,7 @@ uintptr_t _beginthreadex(void*, unsigned stackSize, ThreadStartRoutine start, vo
     pthread_attr_destroy(&attr);
     if (rc != 0) {
         delete holder;
+        platform::detail::ReleaseQueue(id);
         SetLastError(Win32ErrorFromErrno(rc));
         return 0;
     }

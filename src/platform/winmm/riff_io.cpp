@@ -1,5 +1,10 @@
 #include "platform/winmm/riff_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -9,6 +14,10 @@ constexpr size_t kStreamBuffer = 64 * 1024;
 constexpr DWORD kHeaderSize = 8;
 
 enum class LastOp { kNone, kRead, kWrite };
+
+std::atomic<bool> g_writesFailing{false};
+
+bool WritesFail() { return g_writesFailing.load(std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -73,7 +82,22 @@ bool ReadHeader(HMMIO h, MMCKINFO* ck) {
     return true;
 }
 
+// Created files are the owner's alone: they hold the owner's messages.
+FILE* OpenStream(const char* fileName, const char* mode, bool create) {
+    if (!create) return std::fopen(fileName, mode);
+    const int access = std::strchr(mode, '+') != nullptr ? O_RDWR : O_WRONLY;
+    const int fd = ::open(fileName, O_CREAT | O_TRUNC | O_CLOEXEC | access, 0600);
+    if (fd < 0) return nullptr;
+    FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 }  // namespace
+
+namespace winmm {
+void SetRiffWritesFailing(bool failing) { g_writesFailing.store(failing, std::memory_order_relaxed); }
+}  // namespace winmm
 
 HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags) {
     if (fileName == nullptr || info != nullptr) return nullptr;
@@ -84,7 +108,7 @@ HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags) {
     } else if (rw == MMIO_READWRITE || rw == MMIO_WRITE) {
         mode = "r+b";
     }
-    FILE* file = std::fopen(fileName, mode);
+    FILE* file = OpenStream(fileName, mode, openFlags & MMIO_CREATE);
     if (file == nullptr) return nullptr;
     auto* h = new HMMIO__;
     h->file = file;
@@ -96,10 +120,13 @@ HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags) {
 
 MMRESULT mmioClose(HMMIO h, UINT /*flags*/) {
     if (h == nullptr) return MMSYSERR_INVALHANDLE;
+    // A finished recording is on disk before anyone files its record.
+    bool synced = true;
+    if (h->writable) synced = !WritesFail() && std::fflush(h->file) == 0 && ::fsync(::fileno(h->file)) == 0;
     const int rc = std::fclose(h->file);
     delete[] h->buffer;
     delete h;
-    return rc == 0 ? MMSYSERR_NOERROR : MMIOERR_CANNOTCLOSE;
+    return rc == 0 && synced ? MMSYSERR_NOERROR : MMIOERR_CANNOTCLOSE;
 }
 
 LONG mmioRead(HMMIO h, HPSTR buffer, LONG count) {
@@ -116,7 +143,7 @@ LONG mmioRead(HMMIO h, HPSTR buffer, LONG count) {
 }
 
 LONG mmioWrite(HMMIO h, const char* buffer, LONG count) {
-    if (h == nullptr || buffer == nullptr || count < 0 || !h->writable) return -1;
+    if (h == nullptr || buffer == nullptr || count < 0 || !h->writable || WritesFail()) return -1;
     SwitchTo(h, LastOp::kWrite);
     const size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), h->file);
     h->pos += static_cast<long>(n);
@@ -139,7 +166,7 @@ LONG mmioSeek(HMMIO h, LONG offset, int origin) {
 
 MMRESULT mmioFlush(HMMIO h, UINT /*flags*/) {
     if (h == nullptr) return MMSYSERR_INVALHANDLE;
-    if (std::fflush(h->file) != 0) return MMIOERR_CANNOTWRITE;
+    if ((h->writable && WritesFail()) || std::fflush(h->file) != 0) return MMIOERR_CANNOTWRITE;
     h->last = LastOp::kNone;
     return MMSYSERR_NOERROR;
 }

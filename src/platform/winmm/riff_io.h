@@ -64,8 +64,9 @@ constexpr UINT MMIO_FINDLIST = 0x0040;
 constexpr UINT MMIO_CREATERIFF = 0x0020;
 constexpr UINT MMIO_CREATELIST = 0x0040;
 
-// info must be null. Returns null on failure.
+// info must be null. Returns null on failure. Files are created owner-only.
 HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags);
+// A file opened for writing is flushed to disk before it is closed.
 MMRESULT mmioClose(HMMIO h, UINT flags);
 // Bytes read or written, -1 on error.
 LONG mmioRead(HMMIO h, HPSTR buffer, LONG count);
@@ -76,3 +77,10 @@ MMRESULT mmioFlush(HMMIO h, UINT flags);
 MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, LPCMMCKINFO parent, UINT flags);
 MMRESULT mmioAscend(HMMIO h, LPMMCKINFO ck, UINT flags);
 MMRESULT mmioCreateChunk(HMMIO h, LPMMCKINFO ck, UINT flags);
+
+namespace winmm {
+// Test seam: while set, every write, flush and close of a RIFF file opened
+// for writing fails as on a full disk (bytes the C library buffered before
+// may still reach the file).
+void SetRiffWritesFailing(bool failing);
+}  // namespace winmm

@@ -1,8 +1,9 @@
 #include "platform/winmm/wave_api.h"
 
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 
 #include "platform/winmm/wave_endpoint.h"
 #include "platform/winmm/wave_port.h"
@@ -14,20 +15,23 @@ namespace {
 
 using Direction = WavePort::Direction;
 
-// Handles are the ports' addresses; only live ones are accepted.
+// Handles are the ports' addresses; only live ones are accepted. A call
+// holds its own reference, so a close on another thread cannot free the
+// port under it.
 std::mutex& LiveLock() {
     static std::mutex lock;
     return lock;
 }
 
-std::set<const void*>& LivePorts() {
-    static std::set<const void*> ports;
-    return ports;
+std::map<const void*, std::shared_ptr<WavePort>>& LivePorts() {
+    static auto* ports = new std::map<const void*, std::shared_ptr<WavePort>>;  // outlives every port user
+    return *ports;
 }
 
-WavePort* PortOf(const void* handle) {
+std::shared_ptr<WavePort> PortOf(const void* handle) {
     std::lock_guard<std::mutex> guard(LiveLock());
-    return LivePorts().count(handle) ? static_cast<WavePort*>(const_cast<void*>(handle)) : nullptr;
+    auto it = LivePorts().find(handle);
+    return it == LivePorts().end() ? nullptr : it->second;
 }
 
 std::shared_ptr<WaveEndpoint> FindEndpoint(Direction direction, UINT id) {
@@ -72,24 +76,27 @@ MMRESULT OpenPort(Direction direction, void** handle, UINT id, LPCWAVEFORMATEX f
     if (callbackType != CALLBACK_NULL && callback == 0) return MMSYSERR_INVALPARAM;
     std::unique_ptr<winmm::WaveStream> stream = endpoint->Open(*format);
     if (!stream) return MMSYSERR_ALLOCATED;
-    auto* port = new WavePort(direction, *format, std::move(stream), callbackType, callback, instance);
+    auto port = std::make_shared<WavePort>(direction, *format, std::move(stream), callbackType, callback, instance);
     {
         std::lock_guard<std::mutex> guard(LiveLock());
-        LivePorts().insert(port);
+        LivePorts()[port.get()] = port;
     }
-    *handle = port;
+    *handle = port.get();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT ClosePort(const void* handle) {
-    WavePort* port = PortOf(handle);
-    if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    if (port->HasQueuedBuffers()) return WAVERR_STILLPLAYING;
+    std::shared_ptr<WavePort> port;
     {
         std::lock_guard<std::mutex> guard(LiveLock());
-        LivePorts().erase(port);
+        auto it = LivePorts().find(handle);
+        if (it == LivePorts().end()) return MMSYSERR_INVALHANDLE;
+        if (it->second->HasQueuedBuffers()) return WAVERR_STILLPLAYING;
+        port = std::move(it->second);
+        LivePorts().erase(it);
     }
-    delete port;
+    // Freed with the last call that still uses it; silent from here on.
+    port->Shutdown();
     return MMSYSERR_NOERROR;
 }
 
@@ -112,16 +119,16 @@ MMRESULT Unprepare(const void* handle, LPWAVEHDR header, UINT size) {
 }
 
 MMRESULT QueueBuffer(const void* handle, LPWAVEHDR header, UINT size) {
-    WavePort* port = PortOf(handle);
+    const auto port = PortOf(handle);
     if (port == nullptr) return MMSYSERR_INVALHANDLE;
     if (header == nullptr || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
     return port->Queue(header);
 }
 
 MMRESULT WithPort(const void* handle, void (WavePort::*operation)()) {
-    WavePort* port = PortOf(handle);
+    const auto port = PortOf(handle);
     if (port == nullptr) return MMSYSERR_INVALHANDLE;
-    (port->*operation)();
+    (port.get()->*operation)();
     return MMSYSERR_NOERROR;
 }
 

@@ -28,14 +28,26 @@ WavePort::WavePort(Direction direction, const WAVEFORMATEX& format, std::unique_
     m_thread = std::thread([this] { Run(); });
 }
 
-WavePort::~WavePort() {
+WavePort::~WavePort() { Shutdown(); }
+
+void WavePort::Shutdown() {
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::unique_lock<std::mutex> lock(m_lock);
         m_quit = true;
         ++m_generation;
+        for (WAVEHDR* header : m_queue) Complete(header);
+        m_queue.clear();
     }
     m_wake.notify_all();
-    m_thread.join();
+    // The last owner of a port closed meanwhile may be a call made from the
+    // port's own callback, which cannot wait for itself.
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        m_thread.detach();
+        return;
+    }
+    if (m_thread.joinable()) m_thread.join();
+    std::unique_lock<std::mutex> lock(m_lock);
+    SignalCompleted(lock);
 }
 
 MMRESULT WavePort::Queue(WAVEHDR* header) {
@@ -45,6 +57,7 @@ MMRESULT WavePort::Queue(WAVEHDR* header) {
     header->dwBytesRecorded = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
+        if (m_quit) return MMSYSERR_INVALHANDLE;
         StoreHeaderFlags(header, (flags & ~WHDR_DONE) | WHDR_INQUEUE);
         m_queue.push_back(header);
     }
@@ -67,17 +80,16 @@ void WavePort::Stop() {
 }
 
 void WavePort::Reset() {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        ++m_generation;
-        if (m_direction == Direction::kIn) m_started = false;
-        m_clockRunning = false;
-        // Completed under the lock, so no buffer the thread finishes can be
-        // signalled after a later one.
-        for (WAVEHDR* header : m_queue) Complete(header);
-        m_queue.clear();
-    }
+    std::unique_lock<std::mutex> lock(m_lock);
+    ++m_generation;
+    if (m_direction == Direction::kIn) m_started = false;
+    m_clockRunning = false;
+    // Completed under the lock, so no buffer the thread finishes can be
+    // signalled after a later one.
+    for (WAVEHDR* header : m_queue) Complete(header);
+    m_queue.clear();
     m_wake.notify_all();
+    SignalCompleted(lock);
 }
 
 bool WavePort::HasQueuedBuffers() {
@@ -87,6 +99,31 @@ bool WavePort::HasQueuedBuffers() {
 
 void WavePort::Complete(WAVEHDR* header) {
     StoreHeaderFlags(header, (LoadHeaderFlags(header) & ~WHDR_INQUEUE) | WHDR_DONE);
+    m_completed.push_back(header);
+}
+
+void WavePort::SignalCompleted(std::unique_lock<std::mutex>& lock) {
+    const auto self = std::this_thread::get_id();
+    // A callback that calls the port again leaves its buffers to the loop
+    // below; any other caller waits for the callback under way, so that its
+    // own buffers are signalled when it returns.
+    if (m_signalling && m_signaller == self) return;
+    m_signalled.wait(lock, [this] { return !m_signalling; });
+    m_signalling = true;
+    m_signaller = self;
+    while (!m_completed.empty()) {
+        WAVEHDR* header = m_completed.front();
+        m_completed.pop_front();
+        lock.unlock();
+        Signal(header);
+        lock.lock();
+    }
+    m_signalling = false;
+    m_signaller = {};
+    m_signalled.notify_all();
+}
+
+void WavePort::Signal(WAVEHDR* header) {
     const auto handle = reinterpret_cast<HANDLE>(this);
     if (m_callbackType == CALLBACK_EVENT) {
         SetEvent(reinterpret_cast<HANDLE>(m_callback));
@@ -138,7 +175,9 @@ void WavePort::Run() {
         if (!Transfer(lock, header, m_generation)) continue;
         m_queue.pop_front();
         Complete(header);
+        SignalCompleted(lock);
     }
+    SignalCompleted(lock);
 }
 
 }  // namespace winmm

@@ -31,6 +31,7 @@ public:
     WavePort(const WavePort&) = delete;
     WavePort& operator=(const WavePort&) = delete;
 
+    // MMSYSERR_INVALHANDLE once the port is shut down.
     MMRESULT Queue(WAVEHDR* header);
     // Input only: recording runs between Start and Stop or Reset.
     void Start();
@@ -38,10 +39,18 @@ public:
     // Hands back every queued buffer at once, in order.
     void Reset();
     bool HasQueuedBuffers();
+    // Ends the port's thread and hands back what is still queued; once it
+    // returns no callback of the port runs any more. Not from a callback.
+    void Shutdown();
 
 private:
     void Run();
+    // Under the lock: marks the buffer done and queues its signal.
     void Complete(WAVEHDR* header);
+    // Signals completed buffers in order, with the lock released, so that a
+    // callback may call the port or take locks of its own.
+    void SignalCompleted(std::unique_lock<std::mutex>& lock);
+    void Signal(WAVEHDR* header);
     // Moves the head buffer through the stream; false when a reset or the
     // end of the port took it meanwhile.
     bool Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std::uint64_t generation);
@@ -56,6 +65,10 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<WAVEHDR*> m_queue;
+    std::deque<WAVEHDR*> m_completed;  // done, not yet signalled
+    bool m_signalling = false;
+    std::thread::id m_signaller;
+    std::condition_variable m_signalled;
     std::uint64_t m_generation = 0;
     bool m_started = false;
     bool m_quit = false;

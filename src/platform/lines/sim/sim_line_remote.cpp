@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/tapi/sim_line_protocol.h"
+#include "platform/lines/sim/sim_line_protocol.h"
 #include "platform/lines/sim/sim_line_session.h"
-#include "platform/tapi/sim_line_socket.h"
+#include "platform/lines/sim/sim_line_socket.h"
 
 namespace simline {
 

@@ -1,11 +1,13 @@
 #include "platform/lines/sim/sim_line_session.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
-#include "platform/tapi/sim_line_protocol.h"
+#include "platform/lines/sim/sim_call_audio_device.h"
+#include "platform/lines/sim/sim_line_protocol.h"
 #include "platform/lines/sim/sim_line_service.h"
 #include "platform/win32/clock.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
 
 namespace simline {
 
@@ -15,6 +17,8 @@ constexpr unsigned long kMaxPeriodMs = 600000;
 constexpr unsigned long kMaxToneHz = 4000;
 constexpr unsigned long kMaxCallerFlags = 0x7F;
 constexpr size_t kMaxDigits = 64;
+// An hour of 16-bit audio: the file is read whole into this process.
+constexpr off_t kMaxSendFileBytes = 8000 * 2 * 3600;
 
 std::string Ok(const std::string& rest = {}) { return rest.empty() ? "OK\n" : "OK " + rest + "\n"; }
 std::string Err(const std::string& reason) { return "ERR " + reason + "\n"; }
@@ -155,6 +159,8 @@ std::string RemoteSession::Send(const Request& r) {
     if (what == "FILE" && r.words.size() == 2) {
         auto path = PercentDecode(r.words[1]);
         if (!path || path->empty()) return Err("malformed path");
+        struct stat st {};
+        if (stat(path->c_str(), &st) == 0 && st.st_size > kMaxSendFileBytes) return Err("file too large");
         if (!audio->SendFile(*path)) return Err("not a readable WAVE file in a telephone format");
         return Ok(std::to_string(audio->FileSamplesLeft()));
     }

@@ -1,4 +1,4 @@
-#include "platform/tapi/sim_line_protocol.h"
+#include "platform/lines/sim/sim_line_protocol.h"
 
 #include <unistd.h>
 

@@ -11,7 +11,8 @@
 // exactly one reply line, "OK ..." or "ERR <reason>"; only the reply to AUDIO
 // is followed by a body. A bad request is answered with ERR and the
 // connection stays usable; a line that is too long is answered with ERR and
-// skipped up to its LF.
+// skipped up to its LF. A connection that is refused (another user's, or
+// one too many) gets one ERR line before the server closes it.
 //
 //   HELLO                      OK vocerra-sim-line <version> scale=<time scale>
 //   CALL [line=N] [from=TEXT] [name=TEXT] [flags=N] [late]

@@ -1,4 +1,4 @@
-#include "platform/tapi/sim_line_socket.h"
+#include "platform/lines/sim/sim_line_socket.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
