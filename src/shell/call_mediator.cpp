@@ -27,13 +27,27 @@ VM_SFiledCall Describe(int folderId, VM_CCallInfo& record) {
 
 }  // namespace
 
-VM_CCallMediator::VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver)
-    : m_pCfg(cfg), m_pTollSaver(tollSaver) {}
+VM_CCallMediator::VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver, HWND mainWindow)
+    : m_pCfg(cfg), m_pTollSaver(tollSaver) {
+    if (mainWindow != nullptr) m_notices = std::make_unique<VM_CNoticeSender>(mainWindow);
+}
+
+VM_CCallMediator::~VM_CCallMediator() = default;
+
+void VM_CCallMediator::VM_StopNotices() {
+    if (m_notices) m_notices->VM_Stop();
+}
 
 bool VM_CCallMediator::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM lParam,
                                     LRESULT& result) {
     if (message == VM_MSG_NEW_CALL_RECORD) {
         VM_OnNewCallRecord(static_cast<int>(wParam), reinterpret_cast<VM_CCallInfo*>(lParam));
+        result = 0;
+        return true;
+    }
+    if (message == VM_MSG_NOTICE_DONE && m_notices) {
+        const VM_SNoticeDone done = m_notices->VM_Finish(lParam);
+        VM_FileRecord(done.folderId, done.record);
         result = 0;
         return true;
     }
@@ -51,7 +65,14 @@ void VM_CCallMediator::VM_OnNewCallRecord(int folderId, VM_CCallInfo* record) {
         delete record;
         return;
     }
-    if (m_notify) m_notify(*record);
+    // A slow mail server must not hold up the line: the notice goes out on
+    // the sender's thread and the record is filed when it comes back.
+    if (m_notices && m_notices->VM_Begin(*m_pCfg, folderId, record)) return;
+    VM_FileRecord(folderId, record);
+}
+
+void VM_CCallMediator::VM_FileRecord(int folderId, VM_CCallInfo* record) {
+    if (record == nullptr) return;
     VM_SFiledCall call = Describe(folderId, *record);
     call.filed = VM_FileCallRecord(*m_pCfg, folderId, record, m_pShown);
     if (!call.filed) {

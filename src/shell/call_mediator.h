@@ -7,10 +7,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "callflow/callflow_messages.h"
 #include "callflow/observer.h"
+#include "notify/notice_sender.h"
 #include "store/call_info.h"
 
 class VM_CAppCfg;
@@ -32,7 +34,10 @@ struct VM_SFiledCall {
 class VM_CCallMediator : public VM_CObserver {
 public:
     // Neither is owned. A null toll saver leaves the alert's flag alone.
-    VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver);
+    // With a main window, new-call notices are mailed (off the main thread)
+    // before each record is filed.
+    VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver, HWND mainWindow = nullptr);
+    ~VM_CCallMediator() override;
 
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -44,20 +49,23 @@ public:
     void VM_SetDeletedListener(std::function<void(int folderId, int32_t recordId, bool done)> listener) {
         m_onDeleted = std::move(listener);
     }
-    // The e-mail notice of a new call (step before storing); none by default.
-    void VM_SetNotifier(std::function<void(VM_CCallInfo& record)> notify) { m_notify = std::move(notify); }
-
-    // Taking ownership of the record.
+    // Taking ownership of the record: mailed first when a notice is due,
+    // then filed.
     void VM_OnNewCallRecord(int folderId, VM_CCallInfo* record);
     bool VM_OnRemoteDelete(int folderId, int32_t recordId);
+    // At exit: cuts short the notices still going out; their records come
+    // back as posted messages, which the caller then handles.
+    void VM_StopNotices();
 
 private:
+    void VM_FileRecord(int folderId, VM_CCallInfo* record);
+
     VM_CAppCfg* m_pCfg;
     VM_CTollSaver* m_pTollSaver;
     VM_CList* m_pShown = nullptr;
     std::function<void(const VM_SFiledCall&)> m_onFiled;
     std::function<void(int, int32_t, bool)> m_onDeleted;
-    std::function<void(VM_CCallInfo&)> m_notify;
+    std::unique_ptr<VM_CNoticeSender> m_notices;
 };
 
 // One line for the program's output: time, caller, what happened and the

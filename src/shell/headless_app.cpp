@@ -192,7 +192,7 @@ int HeadlessFrame::Run() {
         PrintLine(m_out.log, "Vocerra cannot start: no program folder or main window.");
         return 1;
     }
-    m_mediator = std::make_unique<VM_CCallMediator>(m_cfg.get(), &m_tollSaver);
+    m_mediator = std::make_unique<VM_CCallMediator>(m_cfg.get(), &m_tollSaver, m_hWnd);
     m_mediator->VM_SetFiledListener([this](const VM_SFiledCall& call) {
         m_bEndedWithoutRecord = false;
         PrintLine(m_out.calls, VM_DescribeFiledCall(call));
@@ -232,6 +232,11 @@ int HeadlessFrame::Run() {
 void HeadlessFrame::StopAnswering() {
     if (m_machine) m_machine->VM_Stop();
     MSG msg;
+    // The last records first meet the notice sender; stopping it hands back
+    // every record it still holds as a posted message.
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    if (m_mediator) m_mediator->VM_StopNotices();
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         if (msg.message != WM_QUIT) DispatchMessageA(&msg);
 }
