@@ -164,8 +164,11 @@ TEST_F(Headless, CallTimeLimitEndsALongMessage) {
 
 TEST_F(Headless, RemoteRetrievalCallIsNotLogged) {
     m_cfg->VM_SetFlag(true, VM_FLAG_REMOTE_RETRIEVAL);
+    m_cfg->m_nSilenceSeconds = 0;  // the caller's hang-up ends the call at once
     StartVocerra();
-    const std::string line = CallAndWaitForLine({"--from", "5550100", "--digits", "#", "--hang-up-after", "4"});
+    // #, the menu's 1, then the default password once its prompt is over.
+    const std::string line =
+        CallAndWaitForLine({"--from", "5550100", "--digits", "#,1,908172#", "--hang-up-after", "30"});
     EXPECT_NE(line.find("not logged"), std::string::npos) << line << "\n" << Err();
     EXPECT_TRUE(m_vocerra->WaitForErr(Contains("Start remote retrieval")));
     EXPECT_TRUE(Records().empty());

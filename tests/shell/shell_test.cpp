@@ -14,6 +14,7 @@
 #include "shell/subject.h"
 #include "store/app_config.h"
 #include "store/list.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -116,11 +117,12 @@ protected:
 };
 
 TEST_F(Filing, RecordThatCannotBeSavedIsReportedAndTheTollSaverIsLeftAlone) {
-    std::unique_ptr<char[]> file(m_cfg.VM_GetMessageListFileName(m_cfg.m_idInbox));
-    ASSERT_EQ(0, mkdir(file.get(), 0700)) << "a folder where the list file should be";
     VM_CCallMediator mediator(&m_cfg, &m_tollSaver);
     mediator.VM_SetFiledListener([this](const VM_SFiledCall& call) { m_filed.push_back(call); });
-    mediator.VM_OnNewCallRecord(m_cfg.m_idInbox, Record("5550100"));
+    {
+        storetest::FileSizeLimit full(0);  // the disk is full
+        mediator.VM_OnNewCallRecord(m_cfg.m_idInbox, Record("5550100"));
+    }
     ASSERT_EQ(1u, m_filed.size());
     EXPECT_FALSE(m_filed[0].filed);
     EXPECT_NE(std::string::npos, VM_DescribeFiledCall(m_filed[0]).find("NOT FILED"));
