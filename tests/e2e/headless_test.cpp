@@ -206,5 +206,17 @@ TEST_F(Headless, TwentyCallsInARowLeakNoThreadDescriptorOrMemory) {
     EXPECT_LT(after.rssKb - before.rssKb, 2048) << before.rssKb << " kB -> " << after.rssKb << " kB";
 }
 
+TEST_F(Headless, DamagedCallLogIsSetAsideTheUserIsToldAndCallsAreStillFiled) {
+    m_cfg.reset();
+    const std::string inbox = m_dir.file("Config/QvLV0001.Cfg");
+    testsupport::WriteFileBytes(inbox, std::string("\x05\x00\x00\x00garbage", 11));
+    StartVocerra();
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("5550100"), std::string::npos) << line;
+    EXPECT_TRUE(m_vocerra->WaitForErr(Contains("could not be read whole"))) << Err();
+    EXPECT_TRUE(testsupport::FileExists(inbox + ".damaged"));
+    EXPECT_EQ(1u, Records().size());
+}
+
 }  // namespace
 }  // namespace e2e
