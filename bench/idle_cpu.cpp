@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     setenv("VOCERRA_HOME", home.c_str(), 1);
     setenv("VOCERRA_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("VOCERRA_NO_SOUND_CARDS", "1", 1);
+    setenv("VOCERRA_MODEM_PORTS", "", 1);  // the simulated line only
     int out[2];
     if (home.empty() || runtime.empty() || pipe(out) != 0) return 1;
     posix_spawn_file_actions_t actions;

@@ -44,7 +44,8 @@ protected:
         return {{"VOCERRA_HOME", m_dir.path()},
                 {"VOCERRA_RUNTIME_DIR", m_runtime.path()},
                 {"VOCERRA_TIME_SCALE", kTimeScale},
-                {"VOCERRA_NO_SOUND_CARDS", "1"}};
+                {"VOCERRA_NO_SOUND_CARDS", "1"},
+                {"VOCERRA_MODEM_PORTS", ""}};  // never this machine's serial ports
     }
     // The settings are written now and left to the program from here on.
     void StartVocerra() {

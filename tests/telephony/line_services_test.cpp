@@ -115,6 +115,7 @@ protected:
 
 TEST_F(DefaultLineServices, SimulatedLineIsOfferedWhenNoOtherServiceHasALine) {
     testsupport::ScopedEnv noForce("VOCERRA_SIM_LINE", nullptr);
+    testsupport::ScopedEnv noModems("VOCERRA_MODEM_PORTS", "");
     lines::LineServices services;
     ASSERT_NE(services.SimulatedLine(), nullptr);
     ASSERT_TRUE(VM_CTapi::VM_Initialize());

@@ -1,0 +1,153 @@
+#include "platform/lines/modem/voice_channel.h"
+
+#include <chrono>
+
+#include "platform/win32/clock.h"
+
+namespace modemline {
+
+namespace {
+
+// About 200 ms of 8-bit sound waits for the modem; more blocks the player.
+constexpr size_t kOutQueueLimit = 1600;
+// Ten seconds of 16-bit sound.
+constexpr size_t kInQueueLimit = 160000;
+constexpr double kSamplesPerMs = 8.0;
+// A modem sends a buffer's sound in its real duration; one that takes much
+// longer has stalled, and the recorder gets what there is.
+constexpr auto kStallSlack = std::chrono::milliseconds(100);
+constexpr int kStallFactor = 4;
+
+std::chrono::nanoseconds Duration(size_t bytes, VoiceEncoding encoding) {
+    return platform::ScaledToReal(static_cast<double>(bytes) / BytesPerSample(encoding) / kSamplesPerMs);
+}
+
+}  // namespace
+
+void VoiceChannel::SetWake(std::function<void()> wake) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_wake = std::move(wake);
+}
+
+void VoiceChannel::Wake() {
+    m_changed.notify_all();
+    if (m_wake) m_wake();
+}
+
+void VoiceChannel::OpenOut() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_outOpen++;
+    Wake();
+}
+
+void VoiceChannel::CloseOut() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_outOpen > 0) m_outOpen--;
+    Wake();
+}
+
+void VoiceChannel::Play(const std::string& data) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (!m_connected) {
+        const auto until = std::chrono::steady_clock::now() + Duration(data.size(), m_encoding);
+        m_changed.wait_until(lock, until, [&] { return m_connected; });
+        if (!m_connected) return;
+    }
+    m_out += data;
+    Wake();
+    m_changed.wait(lock, [&] { return m_out.size() <= kOutQueueLimit || !m_connected; });
+    if (!m_connected) m_out.clear();
+}
+
+void VoiceChannel::OpenIn() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_inOpen++;
+    Wake();
+}
+
+void VoiceChannel::CloseIn() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_inOpen > 0) m_inOpen--;
+    if (m_inOpen == 0) m_in.clear();
+    Wake();
+}
+
+std::string VoiceChannel::Record(size_t length) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    const auto start = std::chrono::steady_clock::now();
+    const auto paced = start + Duration(length, m_encoding);
+    const auto realDuration =
+        std::chrono::milliseconds(static_cast<long>(length / BytesPerSample(m_encoding) / kSamplesPerMs));
+    const auto stalled = start + kStallFactor * realDuration + kStallSlack;
+    for (;;) {
+        if (m_in.size() >= length) break;
+        // In a call with nothing to play the engine is starting to record:
+        // the caller's sound is about to come, not silence.
+        const bool expected = m_recording || (m_connected && m_outOpen == 0 && m_out.empty());
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= (expected ? stalled : paced)) break;
+        m_changed.wait_until(lock, expected ? stalled : paced);
+    }
+    std::string out = m_in.substr(0, length);
+    m_in.erase(0, out.size());
+    if (!m_recording) {
+        const BYTE silence = SilenceByte(m_encoding);
+        while (out.size() < length) {
+            // 16-bit silence is all zero bytes; 8-bit encodings have one byte.
+            out.push_back(static_cast<char>(silence));
+        }
+    }
+    return out;
+}
+
+VoiceChannel::Wanted VoiceChannel::WantedNow() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return Wanted{m_outOpen > 0 || !m_out.empty(), m_inOpen > 0};
+}
+
+void VoiceChannel::SetEncoding(VoiceEncoding encoding) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_encoding = encoding;
+}
+
+VoiceEncoding VoiceChannel::Encoding() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_encoding;
+}
+
+void VoiceChannel::SetConnected(bool connected) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_connected = connected;
+    if (!connected) m_out.clear();
+    m_changed.notify_all();
+}
+
+void VoiceChannel::SetRecording(bool recording) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_recording = recording;
+    m_changed.notify_all();
+}
+
+std::string VoiceChannel::TakeOut(size_t max) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::string out = m_out.substr(0, max);
+    m_out.erase(0, out.size());
+    m_changed.notify_all();
+    return out;
+}
+
+bool VoiceChannel::OutQueued() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return !m_out.empty();
+}
+
+void VoiceChannel::PutIn(const std::string& data) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_inOpen == 0) return;
+    m_in += data;
+    // A wave-in device nobody reads keeps only the latest sound.
+    if (m_in.size() > kInQueueLimit) m_in.erase(0, m_in.size() - kInQueueLimit);
+    m_changed.notify_all();
+}
+
+}  // namespace modemline
