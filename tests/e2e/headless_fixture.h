@@ -45,7 +45,8 @@ protected:
                 {"VOCERRA_RUNTIME_DIR", m_runtime.path()},
                 {"VOCERRA_TIME_SCALE", kTimeScale},
                 {"VOCERRA_NO_SOUND_CARDS", "1"},
-                {"VOCERRA_MODEM_PORTS", ""}};  // never this machine's serial ports
+                {"VOCERRA_MODEM_PORTS", ""},  // never this machine's serial ports
+                {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
     }
     // The settings are written now and left to the program from here on.
     void StartVocerra() {
