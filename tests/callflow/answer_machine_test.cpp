@@ -109,6 +109,16 @@ TEST_F(AnswerMachine, RestartAskedForByAnEndedCallSparesTheNextCall) {
     EXPECT_EQ(3, RingsToAnswer(*second)) << "still ringing on the same line";
 }
 
+TEST_F(AnswerMachine, CallOfferedWhileTheLineWasClosedIsAnsweredAfterItReopens) {
+    Start();
+    ASSERT_TRUE(Machine().VM_Stop());
+    auto call = m_service->OfferCall(0, {});  // between a close and the reopening
+    ASSERT_TRUE(Machine().VM_Start());
+    PumpPending();
+    EXPECT_FALSE(Machine().VM_HasCall());
+    EXPECT_EQ(3, RingsToAnswer(*call)) << "shown at its next ring";
+}
+
 TEST_F(AnswerMachine, RingsCountedByTheServiceOrByTheMachineAndTheTollSaver) {
     simline::LineConfig counting;
     simline::LineConfig silent;

@@ -36,6 +36,7 @@ struct SimCallRecord {
     bool connected = false;
     bool released = false;
     bool remoteGone = false;  // the remote party's SimCall handle is gone
+    bool announced = false;   // an open of the line was told of the call
     unsigned rings = 0;
     unsigned accepts = 0;
     unsigned answers = 0;
@@ -101,6 +102,14 @@ public:
 
     bool Ring(SimCallRecord& call) {
         if (!call.Ringing()) return false;
+        // A call offered while the line was closed (an application closing
+        // and reopening it between calls) is shown to the opens it has now,
+        // as a line that keeps ringing is noticed once it is open again.
+        if (!call.announced && opens[call.device] > 0 && sink != nullptr) {
+            call.announced = true;
+            sink->NewCall(call.device, call.id);
+            SetState(call, call.state, call.stateMode);
+        }
         const LineConfig& line = lines[call.device];
         if ((line.addrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT) && !call.accepted) return false;
         call.rings++;
@@ -323,6 +332,7 @@ std::shared_ptr<SimCall> SimLineService::Offer(DWORD deviceId, const CallerId& c
     call.caller = caller;
     call.callerKnown = known;
     call.audio = std::move(audio);
+    call.announced = m_core->opens[deviceId] > 0;
     m_core->calls[call.id] = std::move(record);
     if (m_core->sink != nullptr) m_core->sink->NewCall(deviceId, call.id);
     m_core->SetState(call, LINECALLSTATE_OFFERING, LINEOFFERINGMODE_ACTIVE);
