@@ -265,3 +265,28 @@ TEST_F(ModemLineTest, ModemIsListedForTheModemFixAndItsRecordCommandsAreSent) {
 
 }  // namespace
 }  // namespace modemtest
+
+namespace modemtest {
+namespace {
+
+TEST_F(ModemLineTest, CallDroppedWhileRingingIsNotOfferedAgainByItsLaterRings) {
+    Start(Family::kV253);
+    m_modem->Ring();
+    ASSERT_TRUE(Pump([&] { return m_owner.calls.size() == 1; }));
+    ASSERT_TRUE(Call()->VM_Drop());
+    ASSERT_TRUE(Pump([&] { return CallReached(LINECALLSTATE_IDLE); }));
+    EXPECT_FALSE(m_modem->OffHook());
+    // The same caller still ringing.
+    m_modem->Ring();
+    m_modem->Ring();
+    // Then quiet for longer than a caller rings, and a new call.
+    Sleep(15000);
+    m_modem->Ring();
+    ASSERT_TRUE(Pump([&] { return m_owner.calls.size() >= 2; }));
+    linetest::PumpPending();
+    EXPECT_EQ(m_owner.calls.size(), 2u);
+    EXPECT_EQ(m_owner.ringCounts.back(), 1u);
+}
+
+}  // namespace
+}  // namespace modemtest
