@@ -171,6 +171,18 @@ TEST_F(ModemLineTest, CallerIdBeforeTheFirstRingWithheldNumber) {
     EXPECT_EQ(CallerFlags(Call()) & LINECALLPARTYID_BLOCKED, LINECALLPARTYID_BLOCKED);
 }
 
+TEST_F(ModemLineTest, UnformattedCallerIdGivesNumberAndName) {
+    Start(Family::kV253);
+    modemsim::CallerIdSpec raw;
+    raw.unformatted = true;
+    raw.number = "0123456789";
+    m_modem->Ring();
+    m_modem->SendCallerId(raw);
+    ASSERT_TRUE(Pump([&] { return !m_owner.infoStates.empty(); }));
+    EXPECT_EQ(CallerNumber(Call()), "0123456789");
+    EXPECT_EQ(CallerFlags(Call()), static_cast<DWORD>(LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME));
+}
+
 TEST_F(ModemLineTest, OutOfAreaCallerIsMarkedSo) {
     Start(Family::kV253);
     modemsim::CallerIdSpec unknown;
