@@ -11,6 +11,7 @@ build_packages=(
   python3-aiosmtpd openssl
   espeak-ng sox
   clang libclang-rt-14-dev
+  libre-dev librem-dev sip-tester baresip
 )
 bench_packages=(libbenchmark-dev libspandsp-dev sox)
 

@@ -21,21 +21,31 @@ VM_CStateMachine::~VM_CStateMachine() { delete[] m_ppRows; }
 bool VM_CStateMachine::BeginRun() {
     std::lock_guard<std::mutex> guard(m_startLock);
     DWORD self = GetCurrentThreadId();
-    // A stop kept from before the first run counts only for the thread it
-    // named; it ends the run before the start action.
-    bool stopEarly = !m_bStarted && m_idEarlyStop == self;
-    m_bStarted = true;
+    // A stop kept from before the run counts only for the thread it named;
+    // it ends the run before the start action.
+    bool stopEarly = m_idEarlyStop == self;
+    m_bRunning = true;
     m_idEarlyStop = 0;
     m_bStop = stopEarly ? 1 : 0;
     m_idThread = self;
     return stopEarly;
 }
 
+void VM_CStateMachine::EndRun() {
+    std::lock_guard<std::mutex> guard(m_startLock);
+    m_bRunning = false;
+}
+
 bool VM_CStateMachine::VM_Run() {
     if (m_pCbk == nullptr || m_ppRows == nullptr) return false;
     // The call may have ended before its worker got here: then greeting
     // nobody would only keep the thread that waits for this one blocked.
-    if (BeginRun()) return true;
+    const bool stopEarly = BeginRun();
+    struct RunEnd {
+        VM_CStateMachine* machine;
+        ~RunEnd() { machine->EndRun(); }
+    } runEnd{this};
+    if (stopEarly) return true;
     m_nState = 0;
     m_pCbk->VM_DoAction(SM_START_ACTION);
     if (!m_pCbk->VM_OnEnterState(m_nState, 0, 0)) return true;
@@ -69,13 +79,13 @@ bool VM_CStateMachine::VM_Run() {
 bool VM_CStateMachine::VM_Stop(DWORD idThread) {
     {
         std::lock_guard<std::mutex> guard(m_startLock);
-        if (m_bStop != 0 || m_idEarlyStop != 0) return false;
-        if (!m_bStarted) {
+        if (!m_bRunning) {
             // The worker exists but has not reached its run yet: keep the stop.
+            if (idThread == 0 || m_idEarlyStop == idThread) return false;
             m_idEarlyStop = idThread;
-            return idThread != 0;
+            return true;
         }
-        if (idThread != m_idThread) return false;
+        if (m_bStop != 0 || idThread != m_idThread) return false;
         m_bStop = 1;
     }
     return PostThreadMessageA(idThread, SM_MSG_STOP, reinterpret_cast<WPARAM>(this), 0) != FALSE;

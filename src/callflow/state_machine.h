@@ -42,9 +42,9 @@ public:
 
     // Runs on the calling thread until the machine ends; false only when inert.
     bool VM_Run();
-    // Asks the run on thread idThread to end. A stop that arrives before the
-    // first run has started is kept: that run then ends at once, before its
-    // start action.
+    // Asks the run on thread idThread to end. A stop that arrives while no
+    // run is going is kept for idThread: its next run then ends at once,
+    // before its start action (each call runs the machine on a new thread).
     bool VM_Stop(DWORD idThread);
 
 private:
@@ -55,6 +55,7 @@ private:
 
     // True when a stop kept from before the run ends it at once.
     bool BeginRun();
+    void EndRun();
     bool FindTransition(DWORD event, Transition* out);
     void TraceTransition(DWORD event, const Transition& t) const;
 
@@ -67,6 +68,6 @@ private:
     std::atomic<DWORD> m_idThread{0};
     // A stop and the start of a run must not pass each other unseen.
     std::mutex m_startLock;
-    bool m_bStarted = false;
+    bool m_bRunning = false;
     DWORD m_idEarlyStop = 0;
 };

@@ -1,5 +1,8 @@
 #include "diag/trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -47,10 +50,12 @@ void VM_WriteTrace(const char* message) {
     char line[kTraceLineSize];
     int n = FormatLine(line, message);
     std::lock_guard<std::mutex> lock(TraceMutex());
-    std::FILE* f = std::fopen("dbg_err.txt", "a+");
-    if (f == nullptr) return;
-    std::fwrite(line, 1, static_cast<size_t>(n), f);
-    std::fclose(f);
+    // Never through a symbolic link someone placed in the current directory,
+    // and readable by the owner only: lines may carry callers' numbers.
+    const int fd = ::open("dbg_err.txt", O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    (void)!::write(fd, line, static_cast<size_t>(n));
+    ::close(fd);
 }
 
 void VM_TraceF(const char* format, ...) {

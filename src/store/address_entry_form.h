@@ -104,6 +104,7 @@ VM_CAddrEntry* VM_NewEntryFromCall(const VM_CCallInfo& record, bool block);
 
 // Files a new entry in a folder: in the shown list when it is that folder's,
 // else in the folder's list file, which is saved. The list takes the entry;
-// false when it could not be filed (a damaged or unwritable list file), and
+// false when it could not be filed (an unwritable list file, or a damaged
+// one that could not be set aside), and
 // the entry then stays the caller's.
 bool VM_FileNewEntry(const VM_CAppCfg& cfg, VM_CList* shown, int32_t folderId, VM_CAddrEntry* entry);

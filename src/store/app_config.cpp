@@ -107,7 +107,11 @@ void VM_CAppCfg::VM_Open(const char* programFolder) {
             m_szFile = DuplicateText(path.c_str());
         }
     }
-    if (VM_Load()) return;
+    if (VM_Load()) {
+        // A damaged file was set aside: what could be read goes to a new one.
+        if (m_bSetAside) VM_Save();
+        return;
+    }
     VM_SetText(m_szTitle, kDefaultTitle);
     m_szDefaultPassword.VM_Set(kDefaultPassword);
     m_szPassword.VM_Set(kDefaultPassword);
@@ -130,11 +134,21 @@ bool VM_CAppCfg::VM_Load() {
     if (m_szFile == nullptr) return false;
     std::lock_guard<std::mutex> guard(m_lock);
     std::string file;
-    if (VM_ReadStoredFile(m_szFile, file) != VM_FileState::kRead) {
-        VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: cannot read %s", m_szFile);
-        return false;
+    switch (VM_ReadStoredFile(m_szFile, file)) {
+        case VM_FileState::kMissing:
+            return false;
+        case VM_FileState::kUnreadable:
+            VM_SetAside("cannot be read");
+            return false;
+        case VM_FileState::kRead:
+            break;
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
+    // Too short to say its version: cut short (by a crash of an older writer).
+    if (file.size() < sizeof(std::int32_t)) {
+        VM_SetAside("too short for a version");
+        return false;
+    }
     // Checked before anything is released, so a foreign file leaves the defaults.
     if (!VM_HasConfigVersion(bytes, file.size())) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: %s is not version %d", m_szFile,
@@ -142,12 +156,22 @@ bool VM_CAppCfg::VM_Load() {
         return false;
     }
     VM_ReleaseStrings();
-    VM_ConfigRead result = VM_DecodeConfig(*this, bytes, file.size());
-    if (result == VM_ConfigRead::kDamaged) {
-        VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Load: %s is damaged after some fields; the rest "
-                 "keep their values", m_szFile);
+    if (VM_DecodeConfig(*this, bytes, file.size()) == VM_ConfigRead::kDamaged) {
+        // The fields read keep their values, the rest their defaults.
+        VM_SetAside("damaged after some fields");
     }
     return true;
+}
+
+// Under the lock. A file that cannot be set aside is never saved over: the
+// settings then live in memory only.
+void VM_CAppCfg::VM_SetAside(const char* why) {
+    if (VM_SetAsideDamagedFile(m_szFile, why)) {
+        m_bSetAside = true;
+        return;
+    }
+    delete[] m_szFile;
+    m_szFile = nullptr;
 }
 
 bool VM_CAppCfg::VM_Save() {

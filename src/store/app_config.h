@@ -51,8 +51,8 @@ class VM_CAppCfg {
 public:
     // Program folder: $VOCERRA_HOME when set, else the executable's folder, or
     // $XDG_DATA_HOME/vocerra (~/.local/share/vocerra) when that one cannot be
-    // written. Loads the file; a missing or unreadable one is replaced by the
-    // first-run settings at once.
+    // written. Loads the file; a missing, foreign or unreadable one gives the
+    // first-run settings, saved at once (an unreadable one is set aside).
     VM_CAppCfg();
     // The same with the given program folder.
     explicit VM_CAppCfg(const char* programFolder);
@@ -61,7 +61,9 @@ public:
     VM_CAppCfg(const VM_CAppCfg&) = delete;
     VM_CAppCfg& operator=(const VM_CAppCfg&) = delete;
 
-    // True when the file was read (a foreign version is not read).
+    // True when the file was read (a foreign version is not read). A file
+    // that cannot be read whole is set aside as damaged, never saved over:
+    // the fields it gave keep their values, the others their defaults.
     bool VM_Load();
     // Writes a temporary file beside the old one and renames it over it, so a
     // failure midway leaves the old file whole. True on success. Only the
@@ -144,8 +146,10 @@ private:
     // Guards a load, a save and a password reset against each other.
     mutable std::mutex m_lock;
     DWORD m_idOwner;
+    bool m_bSetAside = false;  // the file was set aside as damaged
 
     void VM_SetDefaults();
+    void VM_SetAside(const char* why);
     void VM_Open(const char* programFolder);
     void VM_ReleaseStrings();
 };

@@ -58,6 +58,12 @@ void VM_CList::VM_RaiseNextId(int32_t usedId) {
 
 void VM_CList::VM_MarkDamaged(const char* why) {
     m_bDamaged = true;
+    // What was read stays; with the file set aside the next save makes a
+    // new one. A file that cannot be set aside is never saved over.
+    if (m_szFile && (m_dwFlags & kFileBacked) && VM_SetAsideDamagedFile(m_szFile->c_str(), why)) {
+        m_dwFlags |= kChanged;
+        return;
+    }
     VM_TRACE(g_bTraceTapi, "VM_CList::VM_Load: %s: %s; the file will not be saved over",
              m_szFile ? m_szFile->c_str() : "(no file)", why);
     m_szFile.reset();

@@ -14,7 +14,8 @@ bool VM_IsValidPhone(const char* text) { return !VM_NormalizePhone(text).empty()
 bool VM_IsValidName(const char* text) {
     if (text == nullptr) return false;
     for (const char* p = text; *p != '\0'; ++p) {
-        if (*p != ' ' && *p != '\t') return true;
+        // A blank is the space character only: a tab is part of the name.
+        if (*p != ' ') return true;
     }
     return false;
 }

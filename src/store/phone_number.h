@@ -10,7 +10,7 @@ constexpr char kPhoneWildcard = '?';
 std::string VM_NormalizePhone(const char* text);
 // True when the normalised text is not empty.
 bool VM_IsValidPhone(const char* text);
-// True when the text without blanks is not empty.
+// True when the text without blanks (spaces) is not empty.
 bool VM_IsValidName(const char* text);
 // Both present, both normalised to the same length above 0, and at every
 // position the characters are equal or either is '?'.

@@ -33,7 +33,7 @@ bool CopyWhole(const std::string& from, const char* to) {
     if (!in) return false;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return false;
-    return VM_ReplaceFile(to, bytes.data(), bytes.size(), 0644);
+    return VM_ReplaceFile(to, bytes.data(), bytes.size(), 0600);
 }
 
 }  // namespace

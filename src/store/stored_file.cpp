@@ -6,7 +6,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
+#include "diag/trace.h"
+#include "diag/user_notice.h"
+#include "platform/win32/file_replace.h"
 #include "store/file_replace.h"
 
 namespace {
@@ -48,6 +52,36 @@ VM_FileState VM_ReadStoredFile(const char* path, std::string& bytes) {
 bool VM_SaveStoredFile(const char* path, const std::string& bytes, VM_IFileWriter* writer) {
     // The call log and folders are private to the user.
     return VM_ReplaceFile(path, bytes.data(), bytes.size(), 0600, writer);
+}
+
+namespace {
+
+std::string AsideName(const std::string& path, int n) {
+    return n == 1 ? path + ".damaged" : path + "." + std::to_string(n) + ".damaged";
+}
+
+}  // namespace
+
+bool VM_SetAsideDamagedFile(const char* path, const char* why) {
+    if (path == nullptr) return false;
+    std::string aside;
+    bool moved = false;
+    for (int n = 1; n < 1000 && !moved; ++n) {
+        aside = AsideName(path, n);
+        moved = platform::RenameNoReplace(path, aside.c_str());
+        if (!moved && errno != EEXIST) break;
+    }
+    if (!moved) {
+        VM_TRACE(g_bTraceTapi, "VM_SetAsideDamagedFile: %s: %s; cannot be set aside (errno=%d), never saved over",
+                 path, why, errno);
+        return false;
+    }
+    platform::SyncFolderOf(path);
+    VM_TRACE(g_bTraceTapi, "VM_SetAsideDamagedFile: %s: %s; kept as %s", path, why, aside.c_str());
+    const std::string text = "The file \"" + std::string(path) + "\" could not be read whole (" + why +
+                             "). It was kept as \"" + aside + "\", and Vocerra goes on with what it could read.";
+    VM_NoticeForUser(text.c_str());
+    return true;
 }
 
 bool VM_DeleteStoredFile(const char* path) {

@@ -130,6 +130,12 @@ bool VM_CTree::VM_RemoveNode(VM_CNode* node) {
 
 void VM_CTree::VM_MarkDamaged(const char* why) {
     m_bDamaged = true;
+    // What was read stays; with the file set aside the next save makes a
+    // new one. A file that cannot be set aside is never saved over.
+    if (m_szFile && VM_SetAsideDamagedFile(m_szFile->c_str(), why)) {
+        m_bChanged = true;
+        return;
+    }
     VM_TRACE(g_bTraceTapi, "VM_CTree::VM_Load: %s: %s; the file will not be saved over",
              m_szFile ? m_szFile->c_str() : "(no file)", why);
     m_szFile.reset();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -112,6 +113,16 @@ TEST(WaveFile, RecordingWhoseHeaderCannotBeWrittenIsKeptAndCloseFails) {
         EXPECT_FALSE(tiny.VM_Close());
     }
     EXPECT_FALSE(FileExists(dir.file("tiny.wav"))) << "50 bytes are too few to keep, full disk or not";
+}
+
+TEST(WaveFile, NewFilesAreTheOwnersAlone) {
+    TempDir dir;
+    const mode_t old = umask(0);
+    WriteWave(dir.file("Msg0001.Wav"), Format(WAVE_FORMAT_PCM, 8), Bytes(400));
+    umask(old);
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("Msg0001.Wav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(WaveFile, ExistingFilesAreReadLiberally) {

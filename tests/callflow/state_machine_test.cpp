@@ -268,6 +268,41 @@ TEST(StateMachineConcurrency, StopBeforeTheRunStartsTakesEffectWhenItStarts) {
     CloseHandle(h);
 }
 
+TEST(StateMachineConcurrency, EarlyStopHoldsForEveryRunNotOnlyTheFirst) {
+    // A controller runs one call after another on the same machine, each on
+    // a new worker; a hang-up right after connecting can come before any of
+    // their runs starts.
+    auto table = Table({Row(0, {})});
+    Recorder cbk;
+    VM_CStateMachine machine(1, &cbk, table.data());
+    for (int call = 0; call < 3; ++call) {
+        Worker worker{&machine};
+        unsigned id = 0;
+        auto h = reinterpret_cast<HANDLE>(
+            _beginthreadex(nullptr, 0, Worker::Body, &worker, CREATE_SUSPENDED, &id));
+        EXPECT_TRUE(machine.VM_Stop(id)) << "call " << call;
+        ResumeThread(h);
+        ASSERT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0) << "call " << call << ": the early stop was lost";
+        CloseHandle(h);
+    }
+    EXPECT_TRUE(cbk.actions.empty());
+}
+
+TEST(StateMachineConcurrency, StopKeptForAnEndedThreadDoesNotBlockTheNextOne) {
+    auto table = Table({Row(0, {})});
+    Recorder cbk;
+    VM_CStateMachine machine(1, &cbk, table.data());
+    // A stale stop for a worker that never ran the machine again.
+    EXPECT_TRUE(machine.VM_Stop(0x7777));
+    Worker worker{&machine};
+    unsigned id = 0;
+    auto h = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Worker::Body, &worker, CREATE_SUSPENDED, &id));
+    EXPECT_TRUE(machine.VM_Stop(id)) << "the new worker's stop must replace the stale one";
+    ResumeThread(h);
+    EXPECT_EQ(WaitForSingleObject(h, 20000), WAIT_OBJECT_0);
+    CloseHandle(h);
+}
+
 namespace {
 
 // Holds the start action until the test has asked for the stop.

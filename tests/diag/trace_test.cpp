@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <thread>
@@ -90,6 +91,24 @@ TEST(TraceLog, LinesAreAppendedAndADeletedFileIsCreatedAgain) {
     auto lines = Lines(ReadFileBytes(dir.file("dbg_err.txt")));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(21), "three");
+}
+
+// Someone else's link named "dbg_err.txt" in the current directory must not
+// lead the log into another file.
+TEST(TraceLog, ALinkNamedLikeTheLogIsNotFollowed) {
+    TempDir dir(true);
+    const std::string victim = dir.file("victim.txt");
+    testsupport::WriteFileBytes(victim, "keep");
+    ASSERT_EQ(symlink(victim.c_str(), dir.file("dbg_err.txt").c_str()), 0);
+    VM_WriteTrace("through the link");
+    EXPECT_EQ(ReadFileBytes(victim), "keep");
+    std::remove(dir.file("dbg_err.txt").c_str());
+    const mode_t old = umask(0);
+    VM_WriteTrace("a private line");
+    umask(old);
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("dbg_err.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(TraceLog, LongMessageIsCutToFitTheLine) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "diag/user_notice.h"
 #include "store/app_config.h"
 #include "store/config_file_format.h"
 
@@ -37,13 +38,19 @@ void WriteFile(const char* path, const std::uint8_t* data, size_t size) {
     std::fclose(file);
 }
 
+void Quiet(const char*) {}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     static FuzzHome home;
+    static const std::string file = home.cfg->m_szFile;
+    VM_SetUserNoticeHandler(&Quiet);
     VM_CAppCfg& cfg = *home.cfg;
-    WriteFile(cfg.m_szFile, data, size);
+    WriteFile(file.c_str(), data, size);
     cfg.VM_Load();
+    // A damaged file was set aside; the next input must find the name free.
+    std::remove((file + ".damaged").c_str());
 
     std::string saved = VM_EncodeConfig(cfg);
     VM_ConfigRead reread = VM_DecodeConfig(

@@ -238,6 +238,31 @@ TEST_F(RegistryTest, DamagedFileIsReadAsFarAsPossibleAndNeverWrittenOver) {
     RegCloseKey(key);
 }
 
+// A hand-made file nesting keys a million deep must not run the loader (or
+// the freeing of what it read) past the stack; the API refuses such depth too.
+TEST_F(RegistryTest, KeysNestedPastTheLimitAreRefused) {
+    std::string deep = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kept]\n\"Good\"=\"yes\"\n\n[HKEY_CURRENT_USER";
+    for (int i = 0; i < 1000000; ++i) deep += "\\k";
+    deep += "]\n";
+    WriteFileBytes(m_file, deep);
+    HKEY key = nullptr;
+    ASSERT_EQ(kOk, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_READ, &key));
+    EXPECT_EQ("yes", GetText(key, "Good"));
+    RegCloseKey(key);
+    EXPECT_NE(kOk, RegOpenKeyExA(HKEY_CURRENT_USER, "k", 0, KEY_READ, &key)) << "the over-deep section was read";
+
+    WriteFileBytes(m_file, "REGEDIT4\n\n");
+    std::string path = "k";
+    for (size_t i = 1; i < regtext::kMaxKeyDepth; ++i) path += "\\k";
+    HKEY made = nullptr;
+    EXPECT_EQ(kOk, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                   nullptr));
+    HKEY deeper = nullptr;
+    EXPECT_EQ(static_cast<LONG>(ERROR_INVALID_PARAMETER),
+              RegCreateKeyExA(made, "one", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deeper, nullptr));
+    RegCloseKey(made);
+}
+
 TEST_F(RegistryTest, FileWithoutTheHeaderIsDamaged) {
     WriteFileBytes(m_file, "[HKEY_CURRENT_USER\\Software]\n\"a\"=\"b\"\n");
     HKEY key = nullptr;

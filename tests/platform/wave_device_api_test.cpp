@@ -1,5 +1,6 @@
 // The wave device calls over the simulated line's and the file endpoints.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -360,4 +361,47 @@ TEST_F(WaveDeviceConcurrency, CloseOnAnotherThreadNeverFreesThePortUnderACall) {
         writer.join();
         EXPECT_FALSE(winmm::LoadHeaderFlags(&buffer.header) & WHDR_INQUEUE) << "a buffer was left with a closed port";
     }
+}
+
+namespace {
+
+void PutLe32(std::string& out, DWORD v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// A WAVE file whose data chunk claims dataSize bytes and holds `held`.
+std::string WaveClaiming(DWORD dataSize, const std::string& held) {
+    std::string fmt(16, '\0');
+    fmt[0] = 1;   // PCM
+    fmt[2] = 1;   // mono
+    fmt[4] = 0x40, fmt[5] = 0x1F;   // 8000 Hz
+    fmt[8] = static_cast<char>(0x80), fmt[9] = 0x3E;  // 16000 bytes/s
+    fmt[12] = 2, fmt[14] = 16;
+    std::string body = "WAVEfmt ";
+    PutLe32(body, 16);
+    body += fmt + "data";
+    PutLe32(body, dataSize);
+    body += held;
+    std::string file = "RIFF";
+    PutLe32(file, static_cast<DWORD>(body.size()));
+    return file + body;
+}
+
+}  // namespace
+
+// A data size field of almost 4 GB in a small file decides no allocation:
+// what is read is what the file holds, and a file over the bound is refused.
+TEST(WaveFileReading, ChunkSizesFromTheFileAreBoundedByItsBytes) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("remote.wav");
+    testsupport::WriteFileBytes(path, WaveClaiming(0xFFFFFFF0u, "abcd"));
+    WAVEFORMATEX format{};
+    std::string data;
+    ASSERT_TRUE(winmm::ReadWaveFile(path, &format, &data));
+    EXPECT_EQ(data, "abcd");
+    EXPECT_EQ(format.nSamplesPerSec, 8000u);
+
+    testsupport::WriteFileBytes(path, WaveClaiming(0x7FFFFFFFu, ""));
+    ASSERT_EQ(truncate(path.c_str(), off_t{300} * 1024 * 1024), 0);  // sparse: no disk used
+    EXPECT_FALSE(winmm::ReadWaveFile(path, &format, &data));
 }

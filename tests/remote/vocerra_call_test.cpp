@@ -103,21 +103,23 @@ TEST_F(VocerraCallConcurrency, WholeCallRingsHearsGreetingAndBeepLeavesTheMessag
     auto message = testsupport::ToInt16Range(testsupport::Tone({{700.0, 9000.0}}, 1000));
     testsupport::WriteWavePcm16(m_dir.file("say.wav"), std::vector<int16_t>(message.begin(), message.end()));
     auto tool = std::async(std::launch::async, [&] {
-        return Run({"--from", "5550100", "--name", "Jane Doe", "--play", m_dir.file("say.wav"), "--digits", "12",
+        return Run({"--from", "5550100", "--name", "Jane Doe", "--play", m_dir.file("say.wav"), "--digits", "12,#",
                     "--record-to", m_dir.file("heard.wav")});
     });
     ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     const ToolRun run = tool.get();
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.out, "calling from 5550100 (Jane Doe)\nrang 2 times\nanswered\n")) << run.out;
-    EXPECT_TRUE(Has(run.out, "pressed 12\n")) << run.out;
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
+    // Answered at the second ring; a third may come before the answer lands.
+    const std::string rang = "rang " + std::to_string(m_owner.ringCounts.size()) + " times\n";
+    EXPECT_GE(m_owner.ringCounts.size(), 2u);
+    EXPECT_TRUE(Has(run.out, "calling from 5550100 (Jane Doe)\n" + rang + "answered\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "pressed 12\npressed #\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "greeting heard for 0.6 s\nbeep at 0.6 s (1000 Hz, 0.30 s)\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "message left: 1.0 s\nhung up after ")) << run.out;
-
-    ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
     std::string pressed;
     for (auto [digit, mode] : m_owner.digits) pressed += static_cast<char>(digit);
-    EXPECT_EQ(pressed, "12");
+    EXPECT_EQ(pressed, "12#");
     // What the owner recorded holds the whole message; what the tool
     // recorded is what the line played.
     std::vector<int16_t> recorded = testsupport::ReadWavePcm16(m_dir.file("message.wav"));
@@ -135,7 +137,7 @@ TEST_F(VocerraCallConcurrency, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) 
     const ToolRun run = tool.get();
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Has(run.out, "message left: ")) << run.out;
-    EXPECT_TRUE(Has(run.out, "\nhung up after 30.")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nhung up after ")) << run.out;
     ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
     // Speech, at least a second of it, reached the owner's recording.
     std::vector<int16_t> recorded = testsupport::ReadWavePcm16(m_dir.file("message.wav"));
@@ -143,15 +145,33 @@ TEST_F(VocerraCallConcurrency, SpokenMessageIsLeftAndTheCallerHangsUpWhenAsked) 
     EXPECT_GT(testsupport::RmsDbfs(recorded), -40.0);
 }
 
-TEST_F(VocerraCallConcurrency, LineHangingUpAfterTheGreetingEndsTheCall) {
-    m_owner.hangUpAfterGreeting = true;
+TEST_F(VocerraCallConcurrency, WideStereoFileIsConvertedToTheLinesRate) {
+    const std::string wide = m_dir.file("wide.wav");
+    const std::string make = "sox -q -n -r 16000 -c 2 -b 16 '" + wide + "' synth 1 sine 700 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "sox missing";
     ASSERT_TRUE(StartServer());
-    auto tool = std::async(std::launch::async, [&] { return Run({"--from", "5550199"}); });
+    auto tool = std::async(std::launch::async, [&] { return Run({"--play", wide}); });
     ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     const ToolRun run = tool.get();
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.out, "answered\ngreeting heard for 0.6 s\n")) << run.out;
-    EXPECT_TRUE(Has(run.out, "\nVocerra hung up after ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "message left: 1.0 s\n")) << run.out;
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.finished; }));
+    EXPECT_GE(testsupport::ReadWavePcm16(m_dir.file("message.wav")).size(), 8000u);
+}
+
+TEST_F(VocerraCallConcurrency, LineHangingUpAfterAnAnnouncementEndsTheCallWithoutAMessage) {
+    m_owner.hangUpAfterGreeting = true;
+    // An announcement without a beep, as a blocked caller hears it.
+    auto chord = testsupport::ToInt16Range(testsupport::Tone({{440.0, 5000.0}, {1300.0, 5000.0}}, 800));
+    testsupport::WriteWavePcm16(m_dir.file("greeting.wav"), std::vector<int16_t>(chord.begin(), chord.end()));
+    ASSERT_TRUE(StartServer());
+    auto tool = std::async(std::launch::async, [&] { return Run({"--from", "5550199", "--say", "Hello"}); });
+    ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const ToolRun run = tool.get();
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "answered\nheard 0.8 s from the line, no beep\n"
+                             "no message left: the call ended before the beep\nVocerra hung up after "))
+        << run.out;
 }
 
 TEST_F(VocerraCallConcurrency, UnansweredCallGivesUpAfterTheRingsAsked) {
@@ -162,10 +182,13 @@ TEST_F(VocerraCallConcurrency, UnansweredCallGivesUpAfterTheRingsAsked) {
     ASSERT_TRUE(PumpUntil([&] { return tool.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     const ToolRun run = tool.get();
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "calling from 5550111\nrang 3 times, no answer\nhung up\n");
-    EXPECT_EQ(m_owner.infoStates, (std::vector<DWORD>{LINECALLINFOSTATE_CALLERID})) << "reported once, late";
-    EXPECT_EQ(m_owner.ringCounts, (std::vector<DWORD>{1, 2, 3}));
     EXPECT_TRUE(PumpUntil([&] { return m_owner.HasState(LINECALLSTATE_DISCONNECTED); }));
+    // The ringing stops at the third ring; a fourth could only slip in if
+    // the tool were held up for a whole ring period.
+    const size_t rings = m_owner.ringCounts.size();
+    EXPECT_TRUE(rings == 3 || rings == 4) << rings;
+    EXPECT_EQ(run.out, "calling from 5550111\nrang " + std::to_string(rings) + " times, no answer\nhung up\n");
+    EXPECT_EQ(m_owner.infoStates, (std::vector<DWORD>{LINECALLINFOSTATE_CALLERID})) << "reported once, late";
 }
 
 }  // namespace

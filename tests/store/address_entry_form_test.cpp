@@ -9,6 +9,7 @@
 #include "store/call_info.h"
 #include "store/entry_transfer.h"
 #include "store/list.h"
+#include "support/user_notices.h"
 
 using storetest::AddressBookFiles;
 using testsupport::FileExists;
@@ -204,16 +205,20 @@ TEST_F(AddrEntryFormFiles, NewEntriesAreFiledInTheShownListOrTheFolderFile) {
     EXPECT_EQ(work, workList->m_id);
 }
 
-TEST_F(AddrEntryFormFiles, ADamagedListFileIsNotWrittenOver) {
+TEST_F(AddrEntryFormFiles, ADamagedListFileIsSetAsideNotWrittenOver) {
     int32_t folder = AddFolder(0, "Friends");
     AddEntry(folder, {"Ann", "555-0100"});
     std::unique_ptr<char[]> file(m_cfg->VM_GetAddressListFileName(folder));
     std::string bytes = ReadFileBytes(file.get());
     bytes.resize(bytes.size() - 3);  // cut the last attribute short
     WriteFileBytes(file.get(), bytes);
-    std::unique_ptr<VM_CAddrEntry> entry(new VM_CAddrEntry());
-    EXPECT_FALSE(VM_FileNewEntry(*m_cfg, nullptr, folder, entry.get()));
-    EXPECT_EQ(bytes, ReadFileBytes(file.get()));
+    testsupport::UserNotices notices;
+    auto* entry = new VM_CAddrEntry();
+    entry->VM_SetAttr(VM_CAddrEntry::kAttrName, "Bob");
+    EXPECT_TRUE(VM_FileNewEntry(*m_cfg, nullptr, folder, entry)) << "the folder takes no new entry";
+    EXPECT_EQ(bytes, ReadFileBytes(std::string(file.get()) + ".damaged"));
+    EXPECT_NE(ReadFileBytes(file.get()).find("Bob"), std::string::npos);
+    EXPECT_EQ(notices.texts().size(), 1u);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "config_test_support.h"
 #include "store/config_file_format.h"
 #include "support/temp_dir.h"
+#include "support/user_notices.h"
 
 using cfgtest::CfgPath;
 using cfgtest::PlaceConfigFile;
@@ -161,18 +162,49 @@ TEST(AppConfig, EmptyStringsReadBackAbsent) {
     EXPECT_EQ(cfg.m_nRings, 3);
 }
 
-TEST(AppConfig, ForeignVersionOrTinyFileIsReplacedByTheFirstRunSettings) {
+TEST(AppConfig, ForeignVersionIsReplacedByTheFirstRunSettings) {
     for (const std::string& foreign :
          {std::string(Bytes({7, 0, 0, 0})) + EncodedNonDefaults().substr(4),
-          std::string(Bytes({0, 0, 0, 8})) + EncodedNonDefaults().substr(4), Bytes({8, 0, 0}),
-          std::string()}) {
+          std::string(Bytes({0, 0, 0, 8})) + EncodedNonDefaults().substr(4)}) {
         TempDir dir;
         PlaceConfigFile(dir.path(), foreign);
+        testsupport::UserNotices notices;
         VM_CAppCfg cfg(dir.path().c_str());
         EXPECT_EQ(cfg.m_nRings, 3);
         EXPECT_STREQ(cfg.m_szTitle, "Vocerra 3.5");
         EXPECT_EQ(ReadFileBytes(CfgPath(dir.path())), ExpectedFirstRunFile());
+        EXPECT_TRUE(notices.texts().empty());
     }
+}
+
+// A file that cannot be read whole: over the loader's limit (sparse, so no
+// disk is used; root reads anything, so permissions cannot stand for it), or
+// cut short before its version. Set aside, never saved over, the user told
+// once; a second one gets a number.
+TEST(AppConfigDamage, UnreadableFileIsSetAsideAndTheSettingsGoOn) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() + "/Config");
+    const std::string path = CfgPath(dir.path());
+    testsupport::WriteFileBytes(path, "");
+    ASSERT_EQ(truncate(path.c_str(), off_t{300} * 1024 * 1024), 0);
+    {
+        testsupport::UserNotices notices;
+        VM_CAppCfg cfg(dir.path().c_str());
+        EXPECT_EQ(cfg.m_nRings, 3);
+        ASSERT_EQ(notices.texts().size(), 1u);
+        EXPECT_NE(notices.texts()[0].find(path + ".damaged"), std::string::npos);
+    }
+    EXPECT_EQ(std::filesystem::file_size(path + ".damaged"), 300u * 1024 * 1024) << "the unreadable file was lost";
+    EXPECT_EQ(ReadFileBytes(path), ExpectedFirstRunFile());
+
+    PlaceConfigFile(dir.path(), Bytes({8, 0, 0}));
+    {
+        testsupport::UserNotices notices;
+        VM_CAppCfg cfg(dir.path().c_str());
+        EXPECT_EQ(notices.texts().size(), 1u);
+    }
+    EXPECT_EQ(ReadFileBytes(path + ".2.damaged"), Bytes({8, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(path), ExpectedFirstRunFile());
 }
 
 TEST(AppConfig, DamagedLengthsStopTheReadWithoutCrashing) {
@@ -188,12 +220,19 @@ TEST(AppConfig, DamagedLengthsStopTheReadWithoutCrashing) {
         size_t serverLength = 4 + 4 + 11 + 4 + 7;  // after version, title, flags, bytes
         file.replace(serverLength, 4, c.lengthBytes);
         PlaceConfigFile(dir.path(), file);
-        VM_CAppCfg cfg(dir.path().c_str());
-        EXPECT_STREQ(cfg.m_szTitle, "Other title") << c.what;
-        EXPECT_EQ(cfg.m_nNotifyMode, 1) << c.what;
-        EXPECT_EQ(cfg.m_szSmtpServer, nullptr) << c.what;
-        EXPECT_EQ(cfg.m_nSmtpPort, 25) << c.what << ": nothing after the damage is read";
-        EXPECT_EQ(cfg.m_nRings, 3) << c.what;
+        testsupport::UserNotices notices;
+        {
+            VM_CAppCfg cfg(dir.path().c_str());
+            EXPECT_STREQ(cfg.m_szTitle, "Other title") << c.what;
+            EXPECT_EQ(cfg.m_nNotifyMode, 1) << c.what;
+            EXPECT_EQ(cfg.m_szSmtpServer, nullptr) << c.what;
+            EXPECT_EQ(cfg.m_nSmtpPort, 25) << c.what << ": nothing after the damage is read";
+            EXPECT_EQ(cfg.m_nRings, 3) << c.what;
+        }
+        EXPECT_EQ(ReadFileBytes(CfgPath(dir.path()) + ".damaged"), file) << c.what << ": set aside whole";
+        EXPECT_EQ(notices.texts().size(), 1u) << c.what;
+        VM_CAppCfg again(dir.path().c_str());
+        EXPECT_STREQ(again.m_szTitle, "Other title") << c.what << ": what was read is saved anew";
     }
 }
 

@@ -8,6 +8,7 @@
 #include "store/app_config.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
+#include "support/user_notices.h"
 
 using storetest::FileSizeLimit;
 using testsupport::FileExists;
@@ -80,12 +81,16 @@ TEST_F(CallFiling, ARecordGoesToTheShownListOrToItsFolderFile) {
     EXPECT_TRUE(FileExists(ListPath(4)));
 }
 
-TEST_F(CallFiling, ARecordForADamagedFolderStaysWithTheCaller) {
+// A folder whose list file was damaged (here cut short by a crash) must not
+// refuse every call from then on: the file is set aside and a new one made.
+TEST_F(CallFiling, ARecordForADamagedFolderIsFiledInANewFile) {
     WriteFileBytes(ListPath(1), "broken");
-    auto record = std::make_unique<VM_CCallInfo>();
-    EXPECT_FALSE(VM_FileCallRecord(m_cfg, 1, record.get(), nullptr));
-    EXPECT_EQ(ReadFileBytes(ListPath(1)), "broken");
-    EXPECT_STREQ(record->VM_GetAttr(0), nullptr);  // still whole and ours
+    testsupport::UserNotices notices;
+    ASSERT_TRUE(VM_FileCallRecord(m_cfg, 1, new VM_CCallInfo, nullptr));
+    EXPECT_EQ(ReadFileBytes(ListPath(1) + ".damaged"), "broken");
+    VM_CCallInfo prototype;
+    EXPECT_EQ(VM_CList(&prototype, ListPath(1).c_str(), 0).VM_GetCount(), 1);
+    EXPECT_EQ(notices.texts().size(), 1u);
 }
 
 TEST_F(CallFiling, OpeningAMessageMarksItReadAndTheFolderNormal) {

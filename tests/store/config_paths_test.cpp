@@ -4,6 +4,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "store/app_config.h"
 #include "store/program_folder.h"
@@ -63,6 +64,31 @@ TEST(ConfigPaths, UniqueNamesSkipExistingFilesAndTempFilesAreCreated) {
     ASSERT_NE(temp, "<absent>");
     EXPECT_EQ(temp.rfind(dir.path() + "/Temp/Grt", 0), 0u) << temp;
     EXPECT_TRUE(FileExists(temp));
+}
+
+// The owner's messages and settings are nobody else's, whatever the umask.
+TEST(ConfigPaths, FoldersAndFilesOfTheProgramFolderAreTheOwnersAlone) {
+    TempDir dir;
+    const mode_t old = umask(0);
+    {
+        VM_CAppCfg cfg(dir.path().c_str());
+        Take(cfg.VM_GetPath(VM_FOLDER_VOICE, nullptr));
+        Take(cfg.VM_GetNewMessageFileName());
+        Take(cfg.VM_GetTempFileName());
+    }
+    umask(old);
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        stat(path.c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    EXPECT_EQ(mode(dir.path() + "/Config"), 0700u);
+    EXPECT_EQ(mode(dir.path() + "/Voice"), 0700u);
+    EXPECT_EQ(mode(dir.path() + "/Temp"), 0700u);
+    EXPECT_EQ(mode(dir.path() + "/Config/Vocerra.Cfg"), 0600u);
+    EXPECT_EQ(mode(dir.path() + "/Voice/Msg0000.Wav"), 0600u);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path() + "/Temp"))
+        EXPECT_EQ(mode(entry.path().string()), 0600u) << entry.path();
 }
 
 // A folder nobody can create anything in, even the superuser the tests may

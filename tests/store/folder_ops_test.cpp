@@ -12,6 +12,7 @@
 #include "store/list_search.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
+#include "support/user_notices.h"
 
 using storetest::FileSizeLimit;
 using testsupport::FileExists;
@@ -184,12 +185,6 @@ TEST_F(MessageFolders, AMoveIntoAFolderThatCannotBeSavedLeavesEverythingInPlace)
     ASSERT_TRUE(inbox->VM_Save());
     const std::string inboxBytes = ReadFileBytes(ListPath(1));
 
-    // A damaged target file.
-    const std::string damaged = std::string("\x04\0\0\0\x09\0\0\0\x05\0\0\0", 12);
-    WriteFileBytes(ListPath(4), damaged);
-    EXPECT_FALSE(VM_MoveToFolder(m_cfg, VM_ETreeKind::kMessages, *inbox, {0, 1}, 4).ok);
-    EXPECT_EQ(ReadFileBytes(ListPath(4)), damaged);
-
     // A full disk while the target is written.
     {
         FileSizeLimit diskFull(8);
@@ -199,6 +194,20 @@ TEST_F(MessageFolders, AMoveIntoAFolderThatCannotBeSavedLeavesEverythingInPlace)
     EXPECT_EQ(Names(*inbox), "m0;m1;m2;");
     EXPECT_EQ(inbox->VM_GetAt(0)->m_id, 1);
     EXPECT_EQ(inbox->VM_SaveBytes(), inboxBytes);
+}
+
+// A damaged target file is set aside, and the folder takes the messages.
+TEST_F(MessageFolders, AMoveIntoAFolderWithADamagedFileSetsTheFileAside) {
+    auto inbox = Open(1);
+    for (int i = 0; i < 3; ++i) inbox->VM_Append(Call("m" + std::to_string(i)));
+    ASSERT_TRUE(inbox->VM_Save());
+    const std::string damaged = std::string("\x04\0\0\0\x09\0\0\0\x05\0\0\0", 12);
+    WriteFileBytes(ListPath(4), damaged);
+    testsupport::UserNotices notices;
+    EXPECT_TRUE(VM_MoveToFolder(m_cfg, VM_ETreeKind::kMessages, *inbox, {0, 1}, 4).ok);
+    EXPECT_EQ(ReadFileBytes(ListPath(4) + ".damaged"), damaged);
+    EXPECT_EQ(NamesInFile(4), "m0;m1;");
+    EXPECT_EQ(Names(*inbox), "m2;");
 }
 
 TEST_F(MessageFolders, DeletingInInboxMovesToDeletedAndDeletingThereRemovesTheRecording) {

@@ -11,6 +11,7 @@
 #include "support/file_size_limit.h"
 #include "support/stored_bytes.h"
 #include "support/temp_dir.h"
+#include "support/user_notices.h"
 
 using testsupport::FileExists;
 using testsupport::ReadFileBytes;
@@ -158,7 +159,7 @@ TEST(ListFile, OverlongAttributesAreCutWhenSetAndSkippedWhenRead) {
     EXPECT_STREQ(list.VM_GetAt(0)->VM_GetAttr(2), "Ann");
 }
 
-TEST(ListDamage, ADamagedFileKeepsWhatCanBeReadAndIsNeverSavedOver) {
+TEST(ListDamage, ADamagedFileKeepsWhatCanBeReadAndIsSetAsideNeverSavedOver) {
     TempDir dir;
     std::string path = dir.file("QvLV0005.Cfg");
     std::string good = Int32(5) + Int32(3) + Int32(3);
@@ -174,16 +175,43 @@ TEST(ListDamage, ADamagedFileKeepsWhatCanBeReadAndIsNeverSavedOver) {
     VM_CItem proto(4);
     for (const std::string& bytes : damaged) {
         WriteFileBytes(path, bytes);
+        testsupport::UserNotices notices;
         {
             VM_CList list(&proto, path.c_str(), VM_CList::kFileBacked);
             EXPECT_TRUE(list.VM_IsDamaged());
-            EXPECT_EQ(list.VM_GetFile(), nullptr);
             EXPECT_EQ(Names(list), "Ann ");
             list.VM_Append(MakeItem("New"));
-            EXPECT_FALSE(list.VM_Save());
+            EXPECT_TRUE(list.VM_Save()) << "the folder refuses new calls for good";
         }
-        EXPECT_EQ(ReadFileBytes(path), bytes);
+        EXPECT_EQ(ReadFileBytes(path + ".damaged"), bytes);
+        EXPECT_EQ(notices.texts().size(), 1u);
+        VM_CList reread(&proto, path.c_str(), VM_CList::kFileBacked);
+        EXPECT_FALSE(reread.VM_IsDamaged());
+        EXPECT_EQ(Names(reread), "Ann New ");
+        std::filesystem::remove(path + ".damaged");
     }
+}
+
+// An older writer that crashed left an empty file: the folder takes new
+// calls again, and a second damaged file is kept beside the first.
+TEST(ListDamage, AnEmptyFileIsSetAsideAndTheListWorks) {
+    TempDir dir;
+    const std::string path = dir.file("QvLV0001.Cfg");
+    VM_CItem proto(4);
+    for (int round = 1; round <= 2; ++round) {
+        WriteFileBytes(path, "");
+        VM_CList list(&proto, path.c_str(), VM_CList::kFileBacked);
+        ASSERT_TRUE(list.VM_CanSave());
+        EXPECT_TRUE(list.VM_Append(MakeItem("Call")));
+        EXPECT_TRUE(list.VM_Save());
+    }
+    EXPECT_TRUE(FileExists(path + ".damaged"));
+    EXPECT_TRUE(FileExists(path + ".2.damaged"));
+    // A reader that never saves leaves a damaged file where it is.
+    WriteFileBytes(path, "xy");
+    VM_CList reader(&proto, path.c_str(), 0);
+    EXPECT_EQ(ReadFileBytes(path), "xy");
+    EXPECT_FALSE(FileExists(path + ".3.damaged"));
 }
 
 TEST(ListDamage, ImpossibleCountsAndTrailingBytesAreDamage) {
@@ -204,7 +232,7 @@ TEST(ListDamage, AFileThatCannotBeReadIsNotEmptyButDamaged) {
     VM_CItem proto(4);
     VM_CList list(&proto, path.c_str(), VM_CList::kFileBacked);
     EXPECT_TRUE(list.VM_IsDamaged());
-    EXPECT_EQ(list.VM_GetFile(), nullptr);
+    EXPECT_TRUE(std::filesystem::is_directory(path + ".damaged"));
 }
 
 namespace {

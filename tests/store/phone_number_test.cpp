@@ -21,6 +21,9 @@ TEST(PhoneNumber, NamesNeedMoreThanBlanks) {
     EXPECT_FALSE(VM_IsValidName("   "));
     EXPECT_FALSE(VM_IsValidName(""));
     EXPECT_FALSE(VM_IsValidName(nullptr));
+    // Blanks are spaces only, as everywhere else: a tab is not one.
+    EXPECT_TRUE(VM_IsValidName("\t"));
+    EXPECT_TRUE(VM_IsValidName(" \t "));
 }
 
 TEST(PhoneNumber, MatchingIgnoresPunctuationButNeverLength) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/stored_bytes.h"
@@ -151,7 +152,7 @@ TEST(TreeRemove, RefusesAFolderWithSubfoldersOrOutsideTheTree) {
     EXPECT_EQ(tree.VM_GetCount(), 5);
 }
 
-TEST(TreeDamage, KeepsWhatCanBeReadAndIsNeverSavedOver) {
+TEST(TreeDamage, KeepsWhatCanBeReadAndIsSetAsideNeverSavedOver) {
     TempDir dir;
     std::string path = dir.file("QvTV.Cfg");
     std::string root = NodeBytes(0, -1, -1, 1, "Phone Calls", 1, 0, 0);
@@ -166,19 +167,22 @@ TEST(TreeDamage, KeepsWhatCanBeReadAndIsNeverSavedOver) {
     };
     for (const auto& [bytes, readable] : damaged) {
         WriteFileBytes(path, bytes);
+        std::filesystem::remove(path + ".damaged");
         {
             VM_CTree tree(new VM_CTreeItem, path.c_str());
             EXPECT_TRUE(tree.VM_IsDamaged());
-            EXPECT_EQ(tree.VM_GetFile(), nullptr);
             EXPECT_EQ(tree.VM_GetCount(), readable);
             VM_CNode* top = tree.VM_Find(0);
             if (top != nullptr) {
                 EXPECT_EQ(top->m_szName, "Phone Calls");
                 tree.VM_Insert(top, Folder("New Folder"));
             }
-            EXPECT_FALSE(tree.VM_Save());
+            EXPECT_TRUE(tree.VM_Save() || readable == 0);
         }
-        EXPECT_EQ(ReadFileBytes(path), bytes);
+        EXPECT_EQ(ReadFileBytes(path + ".damaged"), bytes) << "set aside whole, never saved over";
+        VM_CTree reread(new VM_CTreeItem, path.c_str());
+        EXPECT_FALSE(reread.VM_IsDamaged());
+        EXPECT_EQ(reread.VM_GetCount(), readable == 0 ? 0 : readable + 1);
     }
 }
 

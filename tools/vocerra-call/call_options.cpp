@@ -39,7 +39,7 @@ bool Store(CallOptions& o, const std::string& name, const std::string& value, st
     else if (name == "--record-to") o.recordTo = value;
     else if (name == "--digits") {
         if (!ValidDigits(value)) {
-            *error = "--digits takes up to 64 of 0-9 * # A-D and ',' (a pause), not '" + value + "'";
+            *error = "--digits takes up to 64 of 0-9 * # A-D and ',', not '" + value + "'";
             return false;
         }
         o.digits = value;
@@ -123,9 +123,11 @@ const char* CallUsage() {
            "  --name NAME            the caller's name (caller ID)\n"
            "  --say TEXT             after the beep, say TEXT (spoken by espeak-ng)\n"
            "  --play FILE.wav        after the beep, play a WAVE file\n"
-           "  --digits DIGITS        press touch tones once answered (0-9 * # A-D);\n"
-           "                         each group ending in # waits for the line to go\n"
-           "                         quiet first, ',' pauses a second\n"
+           "  --digits DIGITS        press touch tones once answered (0-9 * # A-D):\n"
+           "                         the first group during the greeting, each group\n"
+           "                         after a # or , once the line has gone quiet\n"
+           "                         (a prompt ended); a leading , waits for the\n"
+           "                         greeting to end\n"
            "  --late-caller-id       send the caller ID after the first ring\n"
            "  --rings N              hang up unanswered after N rings (default 20)\n"
            "  --hang-up-after SECS   hang up SECS seconds after the answer\n"

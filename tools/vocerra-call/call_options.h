@@ -12,7 +12,7 @@ struct CallOptions {
     std::optional<std::string> name;
     std::optional<std::string> say;
     std::optional<std::string> play;
-    std::string digits;      // touch tones; ',' is a pause of a second
+    std::string digits;      // touch tones; ',' waits for the line to go quiet
     unsigned rings = 0;      // 0: ring until answered (at most kDefaultMaxRings)
     double hangUpAfter = 0;  // seconds after the answer; 0: not set
     std::optional<std::string> recordTo;

@@ -32,17 +32,13 @@ std::string Times(unsigned n) { return std::to_string(n) + (n == 1 ? " time" : "
 
 std::vector<DigitGroup> SplitDigits(const std::string& digits) {
     std::vector<DigitGroup> groups;
-    DigitGroup current;
+    // Only a leading ',' makes the first group wait; every later one waits.
+    DigitGroup current{{}, !digits.empty() && digits[0] == ','};
     for (char c : digits) {
-        if (c == ',') {
-            if (!current.digits.empty()) groups.push_back(current);
-            current = DigitGroup{{}, true};
-            continue;
-        }
-        current.digits += c;
-        if (c == '#') {
+        if (c != ',') current.digits += c;
+        if ((c == ',' || c == '#') && !current.digits.empty()) {
             groups.push_back(current);
-            current = DigitGroup{};
+            current = DigitGroup{{}, true};
         }
     }
     if (!current.digits.empty()) groups.push_back(current);
@@ -139,11 +135,9 @@ bool CallScript::Listen() {
 bool CallScript::DigitsDue() {
     if (m_nextGroup >= m_groups.size()) return false;
     const double quiet = ScaledSince(m_lastSound);
-    const DigitGroup& group = m_groups[m_nextGroup];
-    if (group.pauseFirst && ScaledSince(m_lastPress) < 1.0) return false;
-    if (m_nextGroup == 0)
+    if (!m_groups[m_nextGroup].afterQuiet)  // typed into the greeting
         return m_heard.size() >= static_cast<size_t>(kRate) || quiet >= kQuietForDigits;
-    if (group.pauseFirst) return true;
+    // A prompt played since the last digits and has ended, or none came.
     return quiet >= kQuietForDigits &&
            (m_heard.size() > m_heardAtPress || ScaledSince(m_lastPress) >= kSilentPromptLimit);
 }
@@ -218,7 +212,10 @@ void CallScript::Summary() {
     } else {
         m_out << "heard " << Seconds(m_heard.size() / kRate) << " from the line, no beep\n";
     }
-    if (!m_messageSent) return;
+    if (!m_messageSent) {
+        if (!m_message.empty()) m_out << "no message left: the call ended before the beep\n";
+        return;
+    }
     if (m_status.left == 0)
         m_out << "message left: " << Seconds(m_status.sent / kRate) << "\n";
     else

@@ -16,11 +16,12 @@
 
 namespace callclient {
 
-// The touch tones split where the caller waits: after each '#' (for the
-// line to go quiet) and at each ',' (a second's pause).
+// The touch tones split where the caller waits for the line to go quiet (a
+// prompt ended): after each '#' and at each ','. The first group is typed
+// into the greeting unless the digits start with ','.
 struct DigitGroup {
     std::string digits;
-    bool pauseFirst = false;  // a ',' came before it
+    bool afterQuiet = false;
 };
 std::vector<DigitGroup> SplitDigits(const std::string& digits);
 

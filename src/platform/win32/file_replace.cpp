@@ -53,8 +53,10 @@ bool WriteAndSync(int fd, const void* data, std::size_t size, unsigned mode, Fil
     return ::fsync(fd) == 0;
 }
 
-// A rename that keeps an existing target; where the file system cannot do
-// that, a hard link, which fails on an existing target too.
+}  // namespace
+
+// Where the file system cannot keep an existing target itself, a hard link
+// does, as it fails on one too.
 bool RenameNoReplace(const char* from, const char* to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
@@ -62,8 +64,6 @@ bool RenameNoReplace(const char* from, const char* to) {
     ::unlink(from);
     return true;
 }
-
-}  // namespace
 
 void SyncFolderOf(const char* path) {
     int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -23,6 +23,8 @@ bool ReplaceFileContents(const char* path, const void* data, std::size_t size, u
 // Puts a finished temporary file of path's folder in place of path. With
 // noReplace an existing path is kept and the call fails with EEXIST.
 bool CommitReplacement(const char* tempPath, const char* path, bool noReplace = false);
+// Renames from to to unless to exists (then EEXIST).
+bool RenameNoReplace(const char* from, const char* to);
 // Flushes the folder holding path, so a rename or create in it is durable.
 void SyncFolderOf(const char* path);
 

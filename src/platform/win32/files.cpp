@@ -129,7 +129,7 @@ UINT GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR tempFil
         UINT number = (start + i - 1) % 0xFFFF + 1;
         std::string name = nameFor(number);
         if (name.size() >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE), 0;
-        int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             close(fd);
             std::memcpy(tempFileName, name.c_str(), name.size() + 1);
@@ -234,9 +234,11 @@ BOOL DeleteFileA(LPCSTR fileName) {
     return unlink(fileName) == 0 ? TRUE : FailErrno();
 }
 
+// Files and folders are made for their owner alone: they hold the owner's
+// messages and settings.
 BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
     if (pathName == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-    if (mkdir(pathName, 0777) == 0) return TRUE;
+    if (mkdir(pathName, 0700) == 0) return TRUE;
     return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno();
 }
 

@@ -272,6 +272,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCl
     std::lock_guard<std::mutex> guard(s.lock);
     Resolved base = Begin(s, hKey, 0);
     if (base.error != ERROR_SUCCESS) return ToLong(base.error);
+    if (base.where.path.size() + parts.size() > regtext::kMaxKeyDepth) return ToLong(ERROR_INVALID_PARAMETER);
     regtext::Key* key = base.key;
     size_t existing = 0;
     while (existing < parts.size() && key->FindSubkey(parts[existing]) != nullptr) {

@@ -115,7 +115,7 @@ bool ParseSection(std::string_view line, ParseState& state) {
     if (remove) inner.remove_prefix(1);
     std::vector<std::string_view> parts = SplitPath(inner);
     Root root;
-    if (parts.empty() || !ParseRoot(parts.front(), root)) return false;
+    if (parts.empty() || parts.size() - 1 > kMaxKeyDepth || !ParseRoot(parts.front(), root)) return false;
     Key* key = &state.store.roots[root];
     if (remove) {
         if (parts.size() == 1) {

@@ -48,6 +48,11 @@ struct Key {
     bool operator==(const Key& other) const;
 };
 
+// Keys nest at most this deep below their root, as on the platform we
+// mirror; deeper ones are refused, so no file can drive the recursion of
+// formatting, comparing or freeing a key past the stack.
+constexpr size_t kMaxKeyDepth = 512;
+
 // The two roots the system uses.
 enum Root { kLocalMachine = 0, kCurrentUser = 1, kRootCount = 2 };
 

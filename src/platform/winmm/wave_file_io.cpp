@@ -10,6 +10,17 @@ namespace {
 constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
 constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
+// The most sample bytes read into memory: over four hours of telephone
+// audio. A file's own size field decides nothing beyond the bytes it has.
+constexpr LONG kMaxDataBytes = 256 * 1024 * 1024;
+
+// The bytes from offset to the end of the file; the position is kept.
+LONG BytesFrom(HMMIO h, DWORD offset) {
+    const LONG here = mmioSeek(h, 0, SEEK_CUR);
+    const LONG end = mmioSeek(h, 0, SEEK_END);
+    mmioSeek(h, here, SEEK_SET);
+    return end < 0 || static_cast<DWORD>(end) < offset ? 0 : end - static_cast<LONG>(offset);
+}
 
 bool ReadChunks(HMMIO h, WAVEFORMATEX* format, std::string* data) {
     MMCKINFO riff{};
@@ -26,8 +37,11 @@ bool ReadChunks(HMMIO h, WAVEFORMATEX* format, std::string* data) {
     MMCKINFO chunk{};
     chunk.ckid = kData;
     if (mmioDescend(h, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
-    std::string bytes(chunk.cksize, '\0');
-    const LONG got = mmioRead(h, bytes.data(), static_cast<LONG>(chunk.cksize));
+    const LONG present = BytesFrom(h, chunk.dwDataOffset);
+    const LONG size = chunk.cksize < static_cast<DWORD>(present) ? static_cast<LONG>(chunk.cksize) : present;
+    if (size > kMaxDataBytes) return false;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    const LONG got = mmioRead(h, bytes.data(), size);
     if (got < 0) return false;
     bytes.resize(static_cast<size_t>(got));
     *data = std::move(bytes);

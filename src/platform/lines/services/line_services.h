@@ -1,5 +1,6 @@
 // Every line service this build has, installed together behind the line
-// functions: the voice modems (modem_ports.h says which ports), then the
+// functions: the voice modems (modem_ports.h says which ports), the SIP line
+// (when its settings are in the registry, sip_settings.h), then the
 // simulated line ("Vocerra Simulated Line"), offered when no other service
 // has a line, or always with VOCERRA_SIM_LINE=1.
 #pragma once

@@ -1,0 +1,44 @@
+// What a caller heard, told from the audio alone: the captured samples are
+// cut into the known clips (prompts, greetings, messages) they match sample
+// for sample, so a test checks which prompts were played, in which order,
+// and whether each was played whole or cut short.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct HeardClip {
+    std::string name;
+    size_t samples = 0;  // how much of it was heard
+    bool whole = false;
+};
+
+class ClipBook {
+public:
+    // Loads a WAVE file's samples under a name; false when it cannot be read.
+    bool Add(const std::string& name, const std::string& path);
+    // Every shipped prompt ("Prp0016" ...) and "GTMain".
+    void AddShippedPrompts();
+    // The clips the samples are made of, in order; stretches that match no
+    // clip are reported as "?" with their length.
+    std::vector<HeardClip> Split(const std::vector<std::int16_t>& captured) const;
+
+private:
+    struct Clip {
+        std::string name;
+        std::vector<std::int16_t> samples;
+    };
+    std::vector<Clip> m_clips;
+};
+
+// The names only, for comparing with an expected order.
+std::vector<std::string> Names(const std::vector<HeardClip>& heard);
+// How many samples of the clip were heard in total.
+size_t HeardSamples(const std::vector<HeardClip>& heard, const std::string& name);
+// True when the names follow one another in heard, with nothing between.
+bool HeardInARow(const std::vector<HeardClip>& heard, const std::vector<std::string>& names);
+
+}  // namespace e2e

@@ -1,0 +1,62 @@
+// A SIP line service on 127.0.0.1 installed for one test, the telephony
+// session on it with line 0 opened for a recording owner, and sipp started
+// as the caller or registrar with the scenarios in data/.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/lines/sip/sip_line_service.h"
+#include "sip/sip_peers.h"
+#include "support/temp_dir.h"
+#include "telephony/line_harness.h"
+
+namespace siptest {
+
+using Keys = std::map<std::string, std::string>;
+
+// Dispatches the thread's messages until pred holds. The bound is in real
+// seconds only so a broken run ends; it is no timing check.
+bool PumpUntil(const std::function<bool()>& pred, int realSeconds = 60);
+
+// A file of tests/sip/data.
+std::string ScenarioPath(const std::string& name);
+
+// The keys of caller scenarios: a PCMU caller with telephone events on 101.
+Keys CallerKeys(std::uint16_t rtpPort);
+
+class SipLineFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    sipline::SipSettings TestSettings();
+    // Starts the service with the settings, opens line 0 for the owner.
+    void StartLine(const sipline::SipSettings& settings);
+    void StartLine() { StartLine(TestSettings()); }
+    sipline::SipLineService& Service() { return *m_service; }
+
+    std::unique_ptr<PeerProcess> Sipp(const std::string& scenario, const Keys& keys,
+                                      const std::vector<std::string>& extra = {});
+    // Waits for sipp's end; its log on failure.
+    void ExpectSippPassed(PeerProcess& sipp);
+
+    // The first offered call, answered and connected.
+    VM_CCall* AnswerFirstCall();
+    bool PumpUntilState(DWORD state);
+    UINT CallDevice(const char* deviceClass, VM_CCall* call);
+
+    testsupport::TempDir m_dir;
+    linetest::RecordingOwner m_owner;
+    std::uint16_t m_sipPort = 0;
+
+private:
+    std::unique_ptr<sipline::SipLineService> m_service;
+};
+
+}  // namespace siptest
