@@ -3,7 +3,7 @@
 // caller ID and the choice of compression.
 #include <gtest/gtest.h>
 
-#include "modem/modem_simulator.h"
+#include "support/modem_simulator.h"
 #include "platform/lines/modem/dle_codec.h"
 #include "platform/lines/modem/modem_profile.h"
 #include "platform/lines/modem/modem_reports.h"

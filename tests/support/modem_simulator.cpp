@@ -1,4 +1,4 @@
-#include "modem/modem_simulator.h"
+#include "support/modem_simulator.h"
 
 #include <fcntl.h>
 #include <poll.h>
