@@ -260,8 +260,7 @@ bool VM_CMailboxController::VM_OnMessage(HWND window, UINT message, WPARAM wPara
 }
 
 bool VM_CMailboxController::VM_IsRecorderNotice(WPARAM wParam, LPARAM lParam) const {
-    return m_pRecorder != nullptr && wParam == reinterpret_cast<WPARAM>(m_pRecorder) &&
-           static_cast<DWORD>(lParam) == m_pRecorder->VM_GetSid();
+    return m_pRecorder != nullptr && VM_WaveRunOf(wParam, lParam) == m_pRecorder->VM_GetRun();
 }
 
 bool VM_CMailboxController::VM_OnDeviceDone(UINT message, WPARAM wParam, LPARAM lParam) {

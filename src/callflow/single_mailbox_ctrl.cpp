@@ -1,5 +1,8 @@
 #include "callflow/single_mailbox_ctrl.h"
 
+#include <filesystem>
+#include <memory>
+
 #include "audio/player.h"
 #include "audio/recorder.h"
 #include "audio/wave_file.h"
@@ -123,10 +126,8 @@ DWORD VM_CSingleMailboxCtrl::VM_GetEvent(UINT message, WPARAM wParam, LPARAM lPa
 }
 
 DWORD VM_CSingleMailboxCtrl::VM_GetDeviceEvent(WPARAM wParam, LPARAM lParam) {
-    const auto run = static_cast<DWORD>(lParam);
-    auto is = [&](const VM_CWaveDevice* device) {
-        return device != nullptr && wParam == reinterpret_cast<WPARAM>(device) && run == device->VM_GetSid();
-    };
+    const VM_WaveRun run = VM_WaveRunOf(wParam, lParam);
+    auto is = [&](const VM_CWaveDevice* device) { return device != nullptr && run == device->VM_GetRun(); };
     if (is(m_pRecorder)) return EV_RECORD_DONE;
     if (is(m_pLinePlayer)) return EV_PLAY_DONE;
     if (is(m_pSpeakerPlayer)) return EV_PRESCREEN_DONE;
@@ -192,9 +193,13 @@ bool VM_CSingleMailboxCtrl::VM_StopRecording() {
 bool VM_CSingleMailboxCtrl::VM_DeleteMessage() {
     if (m_pCallInfo == nullptr) return false;
     const std::optional<std::string> file = m_pCallInfo->VM_GetWaveFileText();
-    if (!file || DeleteFileA(file->c_str()) == FALSE) return false;
+    if (!file) return false;
+    // The record stops naming the file before it goes, so that nobody finds
+    // it naming a file that is gone.
     m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, nullptr);
-    return true;
+    if (DeleteFileA(file->c_str()) != FALSE) return true;
+    m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, file->c_str());
+    return false;
 }
 
 bool VM_CSingleMailboxCtrl::VM_StartCallTimer(int milliseconds) {
@@ -253,20 +258,22 @@ bool VM_CSingleMailboxCtrl::VM_OnRecordingTone() {
 
 bool VM_CSingleMailboxCtrl::VM_OnRecordMessage() {
     if (m_pCfg == nullptr) return false;
-    char* name = m_pCfg->VM_GetNewMessageFileName();
-    if (name == nullptr) return false;
+    std::unique_ptr<char[]> name(m_pCfg->VM_GetNewMessageFileName());
+    if (!name) return false;
     // Named in the record before recording starts, so a call that ends
     // during the recording keeps what was recorded.
-    if (m_pCallInfo != nullptr) m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, name);
+    if (m_pCallInfo != nullptr) m_pCallInfo->VM_SetAttr(VM_CCallInfo::kAttrWaveFile, name.get());
     VM_ReleaseWaveFile();
-    m_pCurWaveFile = new VM_CWaveFile(name, VM_WAVE_MODE_NEW);
-    delete[] name;
+    m_pCurWaveFile = new VM_CWaveFile(name.get(), VM_WAVE_MODE_NEW);
     VM_PostStatus(VM_STATUS_RECORDING);
     if (m_pRecorder != nullptr && m_pRecorder->VM_Start(m_pCurWaveFile)) {
         if ((m_pCfg->m_dwFlags & VM_FLAG_PRESCREEN) != 0) VM_StartCallTimer(VM_CALL_TIMER_PRESCREEN);
         return true;
     }
     VM_ReleaseWaveFile();
+    // The name was reserved with an empty file; nothing was recorded into it.
+    std::error_code error;
+    if (std::filesystem::file_size(name.get(), error) == 0 && !error) DeleteFileA(name.get());
     return false;
 }
 

@@ -1,7 +1,5 @@
 #include "notify/test_email.h"
 
-#include <cstdlib>
-
 #include "diag/trace.h"
 #include "notify/qvsmtp/qvsmtp_connection.h"
 #include "notify/qvsmtp/qvsmtp_exception.h"
@@ -12,8 +10,6 @@ using qvsmtp::QvSmtpConnection;
 using qvsmtp::QvSmtpException;
 using qvsmtp::QvSmtpMessage;
 
-const char* const VM_TEXT_EMAIL_INCOMPLETE =
-    "Please make sure that SMTP configurations such as server, port and email accounts are properly entered. ";
 const char* const VM_TEXT_TEST_SUBJECT = "Test email (from Vocerra)";
 const char* const VM_TEXT_TEST_BODY =
     "If you can read this, then you have successfully configured email-forwarding feature in Vocerra. Thank you "
@@ -28,27 +24,6 @@ const char* const VM_TEXT_TEST_FAILED_BOX =
     "configuration.";
 
 namespace {
-
-// The port as typed; past what an int holds it is no port at all.
-int TypedPort(const std::string& text) {
-    const std::string digits = VM_TrimBlanks(text.c_str());
-    if (digits.empty() || digits.size() > 10) return digits.empty() ? 0 : -1;
-    const long long value = std::strtoll(digits.c_str(), nullptr, 10);
-    return value > 0x7FFFFFFF ? -1 : static_cast<int>(value);
-}
-
-VM_SSmtpSettings SettingsOf(const VM_SEmailPageValues& values) {
-    VM_SSmtpSettings smtp;
-    smtp.server = VM_TrimBlanks(values.server.c_str());
-    smtp.port = TypedPort(values.port);
-    smtp.login = values.authentication;
-    smtp.user = VM_TrimBlanks(values.user.c_str());
-    smtp.password = VM_TrimBlanks(values.password.c_str());
-    smtp.security = values.security;
-    smtp.sender = VM_TrimBlanks(values.sender.c_str());
-    for (int i = 0; i < VM_EMAIL_COUNT; ++i) smtp.emails[i] = VM_TrimBlanks(values.emails[i].c_str());
-    return smtp;
-}
 
 void SendTest(const VM_SSmtpSettings& smtp) {
     QvSmtpConnection conn;
@@ -67,20 +42,14 @@ void SendTest(const VM_SSmtpSettings& smtp) {
 
 }  // namespace
 
-bool VM_CheckEmailPage(const VM_SEmailPageValues& values) {
-    const VM_SSmtpSettings smtp = SettingsOf(values);
-    return (!smtp.login || !smtp.user.empty()) && VM_HasAnyAddress(smtp) && smtp.port != 0 && !smtp.server.empty() &&
-           !smtp.sender.empty();
-}
-
 VM_STestEmailOutcome VM_SendTestEmail(const VM_SEmailPageValues& values) {
     VM_STestEmailOutcome outcome;
     if (!VM_CheckEmailPage(values)) {
-        outcome.messageText = VM_TEXT_EMAIL_INCOMPLETE;
+        outcome.messageText = VM_EMAIL_INCOMPLETE_TEXT;
         return outcome;
     }
     try {
-        SendTest(SettingsOf(values));
+        SendTest(VM_GetPageSettings(values));
     } catch (const QvSmtpException& e) {
         VM_TRACE(g_bTraceTapi, "VM_SendTestEmail: %s", e.GetText());
         outcome.result = VM_ETestEmailResult::kFailed;

@@ -211,8 +211,8 @@ TEST_F(SingleMailboxFlowConcurrency, PoundDuringRecordingWithRetrievalOnDeletesT
         return !file.empty() && std::filesystem::file_size(file, error) >= 4100 && !error;
     }));
     EXPECT_TRUE(m_remote->PressDigit('#'));
-    ASSERT_TRUE(m_driver->PumpUntil([&] { return !testsupport::FileExists(file); }));
-    EXPECT_EQ(RecordedFile(), "") << "the record no longer names a message";
+    ASSERT_TRUE(m_driver->PumpUntil([&] { return RecordedFile().empty(); })) << "the record still names a message";
+    EXPECT_FALSE(testsupport::FileExists(file)) << "the partial message is deleted";
     m_remote->HangUp();
     ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(testsupport::FileExists(file));

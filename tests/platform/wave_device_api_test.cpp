@@ -100,14 +100,18 @@ TEST_F(WaveDeviceConcurrency, QueryOpensNothingAndEachDeviceHasItsOwnFormats) {
 }
 
 TEST_F(WaveDeviceConcurrency, BuffersComeBackInOrderMarkedDoneAndResetReturnsTheRest) {
+    // Real-time pacing: the reset must find buffers still queued even when a
+    // loaded machine wakes this thread late after the second completion.
+    platform::SetTimeScale(1.0);
     simline::SimCallAudio call({2, kAll});
     Completions done;
     HWAVEOUT h = nullptr;
     ASSERT_EQ(waveOutOpen(&h, call.WaveOutDeviceId(), &kPcm16, reinterpret_cast<DWORD_PTR>(&RecordCompletion),
                           reinterpret_cast<DWORD_PTR>(&done), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
+    constexpr DWORD kSize = 1600;
     std::vector<std::unique_ptr<Buffer>> buffers;
-    for (int i = 0; i < 6; ++i) buffers.push_back(std::make_unique<Buffer>(1600, static_cast<char>('a' + i)));
+    for (int i = 0; i < 6; ++i) buffers.push_back(std::make_unique<Buffer>(kSize, static_cast<char>('a' + i)));
     EXPECT_EQ(waveOutWrite(h, &buffers[0]->header, sizeof(WAVEHDR)), WAVERR_UNPREPARED);
     for (auto& b : buffers) {
         ASSERT_EQ(waveOutPrepareHeader(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
@@ -130,9 +134,9 @@ TEST_F(WaveDeviceConcurrency, BuffersComeBackInOrderMarkedDoneAndResetReturnsThe
     }
     // Played buffers were captured whole and in order; nothing after the reset.
     const std::string captured = call.CapturedBytes();
-    ASSERT_EQ(captured.size() % 1600, 0u);
-    ASSERT_GE(captured.size(), 3200u);
-    for (size_t i = 0; i < captured.size(); ++i) ASSERT_EQ(captured[i], 'a' + static_cast<char>(i / 1600)) << i;
+    ASSERT_EQ(captured.size() % kSize, 0u);
+    ASSERT_GE(captured.size(), 2 * kSize);
+    for (size_t i = 0; i < captured.size(); ++i) ASSERT_EQ(captured[i], 'a' + static_cast<char>(i / kSize)) << i;
     for (auto& b : buffers) EXPECT_EQ(waveOutUnprepareHeader(h, &b->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
 }

@@ -56,8 +56,9 @@ protected:
 };
 
 TEST_F(VocerraCallConcurrency, NoVocerraRunningIsAClearError) {
-    const ToolRun run = Run({"--from", "5550100"});
+    const ToolRun run = Run({"--from", "5550100", "--record-to", m_dir.file("heard.wav")});
     EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(testsupport::FileExists(m_dir.file("heard.wav"))) << "nothing left behind";
     EXPECT_TRUE(Has(run.err, "vocerra-call: no Vocerra is running")) << run.err;
     EXPECT_TRUE(run.out.empty()) << run.out;
 }
@@ -117,6 +118,7 @@ TEST_F(VocerraCallConcurrency, WholeCallRingsHearsGreetingAndBeepLeavesTheMessag
     EXPECT_TRUE(Has(run.out, "pressed 12\npressed #\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "greeting heard for 0.6 s\nbeep at 0.6 s (1000 Hz, 0.30 s)\n")) << run.out;
     EXPECT_TRUE(Has(run.out, "message left: 1.0 s\nhung up after ")) << run.out;
+    EXPECT_TRUE(Has(run.out, "\nrecording of the call: " + m_dir.file("heard.wav") + "\n")) << run.out;
     std::string pressed;
     for (auto [digit, mode] : m_owner.digits) pressed += static_cast<char>(digit);
     EXPECT_EQ(pressed, "12#");

@@ -53,7 +53,8 @@ int CallScript::Run() {
     if (!Offer()) return Fail();
     if (Ring() && !Converse()) return Fail();
     if (m_failed) return Fail();
-    if (m_options.recordTo) m_out << "recording of the call: " << AbsolutePath(*m_options.recordTo) << "\n";
+    if (m_options.recordTo && !m_heard.empty())
+        m_out << "recording of the call: " << AbsolutePath(*m_options.recordTo) << "\n";
     return 0;
 }
 

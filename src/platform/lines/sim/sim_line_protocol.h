@@ -5,7 +5,7 @@
 // VOCERRA_RUNTIME_DIR, else $XDG_RUNTIME_DIR/vocerra, else /tmp/vocerra-<uid>.
 //
 // Requests are lines of at most kMaxRequestLine bytes ending in LF (a CR
-// before it is ignored): a verb, then words separated by single spaces.
+// before it is ignored): a verb, then words separated by spaces.
 // Free text (caller number and name, file paths) is percent-encoded: '%',
 // bytes below 0x21 or above 0x7E and '=' are written %XX. Every request gets
 // exactly one reply line, "OK ..." or "ERR <reason>"; only the reply to AUDIO
@@ -29,7 +29,7 @@
 //   SEND SILENCE               OK. What the caller sends from now on.
 //   SEND FILE <path>           OK <samples>. A WAVE file in a telephone
 //                              format (8 kHz mono, 16-bit, 8-bit, A-law or
-//                              mu-law), then silence.
+//                              mu-law, at most an hour), then silence.
 //   SEND TONE <f1> <f2> <on ms> <off ms> [amplitude]
 //                              OK. f2 0 for a single tone, off 0 continuous.
 //   RECORD [path]              OK. Also writes what the line plays into a
