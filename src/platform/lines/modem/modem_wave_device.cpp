@@ -65,6 +65,7 @@ public:
         : m_engine(std::move(engine)), m_name(std::move(name)), m_in(in) {}
     std::string Name() const override { return m_name; }
     bool Accepts(const WAVEFORMATEX& format) const override { return EncodingOfFormat(format).has_value(); }
+    bool CarriesALine() const override { return true; }
     std::unique_ptr<winmm::WaveStream> Open(const WAVEFORMATEX& format) override {
         auto encoding = EncodingOfFormat(format);
         if (!encoding) return nullptr;
