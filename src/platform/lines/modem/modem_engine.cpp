@@ -472,13 +472,13 @@ void ModemEngine::Record() {
     }
     m_voice.SetRecording(true);
     m_decoder.Reset();
-    std::string buffer = std::move(m_pending);
-    m_pending.clear();
+    std::string buffer;
+    buffer.swap(m_pending);
     // CONNECT ends with CR LF; the LF may not have come with it.
     bool lineEndSkipped = false;
     auto skipLineEnd = [&] {
         if (lineEndSkipped || buffer.empty()) return;
-        if (buffer[0] == '\n') buffer.erase(0, 1);
+        if (buffer.compare(0, 1, "\n") == 0) buffer.erase(0, 1);
         lineEndSkipped = true;
     };
     skipLineEnd();
