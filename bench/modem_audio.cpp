@@ -3,7 +3,8 @@
 // shielding off, handing the sound to the line's wave-in device), against a
 // plain loop that reads the same bytes from the same kind of descriptor and
 // copies them. Both read a pipe fed by another thread; only the reading
-// thread's CPU time counts. Higher is better for us.
+// thread's CPU time counts. Higher is better for us. The wave-in device is
+// in the modem's own encoding, as the recorder opens it.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,7 +17,6 @@
 
 #include "platform/lines/modem/dle_codec.h"
 #include "platform/lines/modem/voice_channel.h"
-#include "platform/lines/modem/voice_convert.h"
 
 namespace {
 
@@ -90,11 +90,7 @@ void ServiceReads(int fd) {
         waiting += data.size();
         // The wave-in device takes whole buffers, in its own format.
         while (waiting >= kWaveBuffer) {
-            const std::string sound = voice.Record(kWaveBuffer);
-            const std::string converted = modemline::ConvertVoice(
-                reinterpret_cast<const BYTE*>(sound.data()), sound.size(), modemline::VoiceEncoding::kMuLaw,
-                modemline::VoiceEncoding::kMuLaw);
-            std::memcpy(wave, converted.data(), converted.size());
+            voice.Record(wave, kWaveBuffer);
             waiting -= kWaveBuffer;
         }
     }

@@ -1,22 +1,33 @@
-// Headless entry until the windowed application exists: says what is built.
+// The process entry: options, then the program without windows (the
+// windowed one is not built yet).
 #include <cstdio>
+#include <string>
+#include <vector>
 
-int main() {
-    static const char* const kBuilt[] = {
-        "the platform layer: message queues, windows, timers, threads, events, files,",
-        "  a per-user registry file, the telephony line API over a simulated line,",
-        "  and wave devices (sound cards, WAVE files, simulated call audio)",
-        "the trace log",
-        "the telephony session, lines and calls, caller-ID interpretation and the",
-        "  modem recording fix",
-        "WAVE files with the telephone formats, the player and the recorder with its",
-        "  busy-tone, dial-tone and silence detectors and the level enhancement",
-        "the configuration, call log, message folders and address book",
-        "the state machine engine, window timers and the toll saver",
-    };
-    std::puts("Vocerra 0.1 - desktop answering machine for Linux");
-    std::puts("Built so far:");
-    for (const char* line : kBuilt) std::printf("  %s\n", line);
-    std::puts("Still to come: the call flows, the answer machine, e-mail notices and the windows.");
-    return 0;
+#include "shell/command_line.h"
+#include "shell/headless_app.h"
+#include "shell/version.h"
+
+int main(int argc, char** argv) {
+    const std::string program = argc > 0 ? argv[0] : "vocerra";
+    const VM_SCommandLine line = VM_ParseCommandLine(std::vector<std::string>(argv + (argc > 0), argv + argc));
+    switch (line.action) {
+    case VM_SCommandLine::Action::kHelp:
+        std::fputs(VM_UsageText(program).c_str(), stdout);
+        return 0;
+    case VM_SCommandLine::Action::kVersion:
+        std::printf("vocerra %s\n", VM_GetVersion());
+        return 0;
+    case VM_SCommandLine::Action::kError:
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
+                     line.error.c_str(), program.c_str());
+        return 2;
+    case VM_SCommandLine::Action::kRunWindowed:
+        std::fprintf(stderr, "%s: the windowed program is not built yet; run '%s --headless'.\n", program.c_str(),
+                     program.c_str());
+        return 2;
+    case VM_SCommandLine::Action::kRunHeadless:
+        break;
+    }
+    return VM_RunHeadless();
 }

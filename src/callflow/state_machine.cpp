@@ -81,7 +81,9 @@ bool VM_CStateMachine::VM_Stop(DWORD idThread) {
         std::lock_guard<std::mutex> guard(m_startLock);
         if (!m_bRunning) {
             // The worker exists but has not reached its run yet: keep the stop.
-            if (idThread == 0 || m_idEarlyStop == idThread) return false;
+            // A second stop for a run that has just ended on it is refused.
+            const bool stoppedBefore = m_bStop != 0 && idThread == m_idThread;
+            if (idThread == 0 || m_idEarlyStop == idThread || stoppedBefore) return false;
             m_idEarlyStop = idThread;
             return true;
         }

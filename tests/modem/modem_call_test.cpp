@@ -171,6 +171,18 @@ TEST_F(ModemLineTest, CallerIdBeforeTheFirstRingWithheldNumber) {
     EXPECT_EQ(CallerFlags(Call()) & LINECALLPARTYID_BLOCKED, LINECALLPARTYID_BLOCKED);
 }
 
+TEST_F(ModemLineTest, UnformattedCallerIdGivesNumberAndName) {
+    Start(Family::kV253);
+    modemsim::CallerIdSpec raw;
+    raw.unformatted = true;
+    raw.number = "0123456789";
+    m_modem->Ring();
+    m_modem->SendCallerId(raw);
+    ASSERT_TRUE(Pump([&] { return !m_owner.infoStates.empty(); }));
+    EXPECT_EQ(CallerNumber(Call()), "0123456789");
+    EXPECT_EQ(CallerFlags(Call()), static_cast<DWORD>(LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME));
+}
+
 TEST_F(ModemLineTest, OutOfAreaCallerIsMarkedSo) {
     Start(Family::kV253);
     modemsim::CallerIdSpec unknown;
@@ -261,6 +273,31 @@ TEST_F(ModemLineTest, ModemIsListedForTheModemFixAndItsRecordCommandsAreSent) {
     ASSERT_TRUE(m_modem->WaitFor([&] { return m_modem->Recording(); }));
     EXPECT_TRUE(m_modem->CommandSeen("AT+FCLASS=8;+VIT=0"));
     EXPECT_TRUE(m_modem->CommandSeen("AT+VSD=128,0"));
+}
+
+}  // namespace
+}  // namespace modemtest
+
+namespace modemtest {
+namespace {
+
+TEST_F(ModemLineTest, CallDroppedWhileRingingIsNotOfferedAgainByItsLaterRings) {
+    Start(Family::kV253);
+    m_modem->Ring();
+    ASSERT_TRUE(Pump([&] { return m_owner.calls.size() == 1; }));
+    ASSERT_TRUE(Call()->VM_Drop());
+    ASSERT_TRUE(Pump([&] { return CallReached(LINECALLSTATE_IDLE); }));
+    EXPECT_FALSE(m_modem->OffHook());
+    // The same caller still ringing.
+    m_modem->Ring();
+    m_modem->Ring();
+    // Then quiet for longer than a caller rings, and a new call.
+    Sleep(15000);
+    m_modem->Ring();
+    ASSERT_TRUE(Pump([&] { return m_owner.calls.size() >= 2; }));
+    linetest::PumpPending();
+    EXPECT_EQ(m_owner.calls.size(), 2u);
+    EXPECT_EQ(m_owner.ringCounts.back(), 1u);
 }
 
 }  // namespace

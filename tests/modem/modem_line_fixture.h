@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "modem/modem_simulator.h"
+#include "support/modem_simulator.h"
 #include "platform/lines/modem/modem_line_service.h"
 #include "platform/winmm/wave_api.h"
 #include "support/registry_file.h"

@@ -3,7 +3,7 @@
 // caller ID and the choice of compression.
 #include <gtest/gtest.h>
 
-#include "modem/modem_simulator.h"
+#include "support/modem_simulator.h"
 #include "platform/lines/modem/dle_codec.h"
 #include "platform/lines/modem/modem_profile.h"
 #include "platform/lines/modem/modem_reports.h"
@@ -180,6 +180,56 @@ TEST(ModemReports, NoiseWithoutLineEndsCannotGrowALineForEver) {
     splitter.Feed(reinterpret_cast<const BYTE*>(ok.data()), ok.size(), out);
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(ClassifyLine(out.back().line), ResultCode::kOk);
+}
+
+}  // namespace
+
+namespace {
+
+// A caller-ID message in hex, its length and checksum filled in.
+std::string Message(int type, const std::string& body) {
+    std::string bytes{static_cast<char>(type), static_cast<char>(body.size())};
+    bytes += body;
+    unsigned sum = 0;
+    for (char b : bytes) sum += static_cast<unsigned char>(b);
+    bytes.push_back(static_cast<char>((0x100 - (sum & 0xFF)) & 0xFF));
+    std::string hex;
+    char pair[4];
+    for (char b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(b));
+        hex += pair;
+    }
+    return hex;
+}
+
+std::string Parameter(int id, const std::string& value) {
+    return std::string{static_cast<char>(id), static_cast<char>(value.size())} + value;
+}
+
+TEST(ModemReports, UnformattedCallerIdInBothMessageFormats) {
+    CallerIdFields multiple;
+    const std::string mdmf =
+        Message(0x80, Parameter(0x01, "12072315") + Parameter(0x02, "5551234") + Parameter(0x07, "ALICE"));
+    EXPECT_TRUE(ParseCallerIdLine("MESG = " + mdmf, multiple));
+    EXPECT_EQ(multiple.number.value_or(""), "5551234");
+    EXPECT_EQ(multiple.name.value_or(""), "ALICE");
+
+    CallerIdFields withheld;
+    EXPECT_TRUE(DecodeCallerIdMessage(Message(0x80, Parameter(0x04, "P") + Parameter(0x08, "O")), withheld));
+    EXPECT_TRUE(withheld.numberPrivate);
+    EXPECT_TRUE(withheld.nameOutOfArea);
+
+    CallerIdFields single;
+    EXPECT_TRUE(DecodeCallerIdMessage(Message(0x04, "12072315" + std::string("O")), single));
+    EXPECT_TRUE(single.numberOutOfArea);
+
+    // A damaged message gives nothing rather than a wrong number.
+    std::string damaged = mdmf;
+    damaged[8] = damaged[8] == '3' ? '4' : '3';
+    CallerIdFields none;
+    EXPECT_FALSE(DecodeCallerIdMessage(damaged, none));
+    EXPECT_FALSE(DecodeCallerIdMessage("80 05 02", none));
+    EXPECT_FALSE(none.number.has_value());
 }
 
 }  // namespace

@@ -29,6 +29,21 @@ protected:
     std::unique_ptr<modemsim::ModemSimulator> m_modem;
 };
 
+TEST_F(ModemServices, WaveMapperNeverPicksTheModemLinesOwnDevices) {
+    modemline::ModemSettings settings;
+    settings.port = m_modem->Path();
+    settings.lockDir = m_dir.path();
+    modemline::ModemLineService service({settings});
+    DWORD out = 0;
+    ASSERT_EQ(service.GetWaveId(0, 0, false, &out), 0);
+    HWAVEOUT handle = nullptr;
+    // The user's speakers: no sound card here, so no device at all rather
+    // than the telephone line.
+    EXPECT_NE(waveOutOpen(&handle, WAVE_MAPPER, &kMuLaw, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutOpen(&handle, out, &kMuLaw, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    waveOutClose(handle);
+}
+
 TEST_F(ModemServices, NamedPortsAreSplitAnyWay) {
     EXPECT_EQ(modemline::SplitPortList(" /dev/ttyACM0;/dev/ttyUSB1, /dev/ttyS0 "),
               (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyS0"}));

@@ -109,9 +109,7 @@ TEST_F(WaveDeviceConcurrency, BuffersComeBackInOrderMarkedDoneAndResetReturnsThe
     ASSERT_EQ(waveOutOpen(&h, call.WaveOutDeviceId(), &kPcm16, reinterpret_cast<DWORD_PTR>(&RecordCompletion),
                           reinterpret_cast<DWORD_PTR>(&done), CALLBACK_FUNCTION),
               MMSYSERR_NOERROR);
-    // A second of sound each, so that a loaded machine still finds the last
-    // four queued when the first two are back.
-    constexpr DWORD kSize = 16000;
+    constexpr DWORD kSize = 1600;
     std::vector<std::unique_ptr<Buffer>> buffers;
     for (int i = 0; i < 6; ++i) buffers.push_back(std::make_unique<Buffer>(kSize, static_cast<char>('a' + i)));
     EXPECT_EQ(waveOutWrite(h, &buffers[0]->header, sizeof(WAVEHDR)), WAVERR_UNPREPARED);

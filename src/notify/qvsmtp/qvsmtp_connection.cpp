@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -83,7 +84,8 @@ std::string ServerUrl(const char* server, int port, int security) {
     return scheme + host + ":" + std::to_string(port) + "/" + GreetingName();
 }
 
-long TimeoutMs() { return std::lround(QvSmtpConnection::kTimeoutMs / platform::TimeScale()); }
+// Never 0: libcurl reads a connect time-out of 0 as its own default of minutes.
+long TimeoutMs() { return std::max(1L, std::lround(QvSmtpConnection::kTimeoutMs / platform::TimeScale())); }
 long TimeoutSeconds() { return std::max(1L, (TimeoutMs() + 999) / 1000); }
 
 void InitLibraryOnce() {

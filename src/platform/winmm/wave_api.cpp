@@ -48,7 +48,7 @@ MMRESULT ChooseEndpoint(Direction direction, UINT id, const WAVEFORMATEX& format
     if (id == WAVE_MAPPER) {
         for (UINT i = 0; i < EndpointCount(direction); ++i) {
             auto endpoint = FindEndpoint(direction, i);
-            if (endpoint && endpoint->Accepts(format)) {
+            if (endpoint && !endpoint->CarriesALine() && endpoint->Accepts(format)) {
                 *chosen = std::move(endpoint);
                 return MMSYSERR_NOERROR;
             }

@@ -40,6 +40,9 @@ public:
     virtual bool Accepts(const WAVEFORMATEX& format) const = 0;
     // Sound cards have a mixer destination line; other devices do not.
     virtual bool HasMixerLine() const { return false; }
+    // A telephone line's own sound (a call's wave devices): opened only by
+    // its id, never chosen by the wave mapper for the user's speakers.
+    virtual bool CarriesALine() const { return false; }
     // Null when the device cannot be opened now.
     virtual std::unique_ptr<WaveStream> Open(const WAVEFORMATEX& format) = 0;
 };

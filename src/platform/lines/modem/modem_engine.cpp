@@ -251,6 +251,8 @@ void ModemEngine::FlushCallerId() {
 }
 
 void ModemEngine::OnRingReport() {
+    // A dropped caller who stopped ringing a while ago: this is a new call.
+    if (m_ignoreRings && RingsStopped()) m_ignoreRings = false;
     m_lastRing = Clock::now();
     if (m_ignoreRings || m_state == CallState::kConnected) return;
     if (m_state == CallState::kIdle) {
@@ -262,9 +264,13 @@ void ModemEngine::OnRingReport() {
     m_events->OnRing(++m_rings);
 }
 
+bool ModemEngine::RingsStopped() const {
+    return Clock::now() - m_lastRing >= platform::ScaledToReal(m_settings.ringGiveUpMs);
+}
+
 void ModemEngine::CheckRingGiveUp() {
     if (m_state != CallState::kOffering && !m_ignoreRings) return;
-    if (Clock::now() - m_lastRing < platform::ScaledToReal(m_settings.ringGiveUpMs)) return;
+    if (!RingsStopped()) return;
     if (m_ignoreRings) {
         m_ignoreRings = false;
         return;
@@ -466,13 +472,13 @@ void ModemEngine::Record() {
     }
     m_voice.SetRecording(true);
     m_decoder.Reset();
-    std::string buffer = std::move(m_pending);
-    m_pending.clear();
+    std::string buffer;
+    buffer.swap(m_pending);
     // CONNECT ends with CR LF; the LF may not have come with it.
     bool lineEndSkipped = false;
     auto skipLineEnd = [&] {
         if (lineEndSkipped || buffer.empty()) return;
-        if (buffer[0] == '\n') buffer.erase(0, 1);
+        if (buffer.compare(0, 1, "\n") == 0) buffer.erase(0, 1);
         lineEndSkipped = true;
     };
     skipLineEnd();

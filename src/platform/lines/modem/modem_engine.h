@@ -105,6 +105,7 @@ private:
     void OnRingReport();
     void WaitInCommandState(std::chrono::milliseconds timeout);
     void CheckRingGiveUp();
+    bool RingsStopped() const;
 
     // Calls.
     void DoAnswer();

@@ -34,7 +34,63 @@ void SetPartyField(const std::string& value, std::optional<std::string>& field, 
         field = value;
 }
 
+std::optional<std::string> HexBytes(const std::string& hex) {
+    std::string bytes;
+    int high = -1;
+    for (char c : hex) {
+        if (c == ' ') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
+        if (high < 0) {
+            high = v;
+        } else {
+            bytes.push_back(static_cast<char>(high * 16 + v));
+            high = -1;
+        }
+    }
+    if (high >= 0) return std::nullopt;
+    return bytes;
+}
+
+// A withheld party: 'P' private, 'O' unavailable.
+void SetAbsence(const std::string& reason, bool& isPrivate, bool& outOfArea) {
+    isPrivate = reason == "P";
+    outOfArea = reason == "O";
+}
+
 }  // namespace
+
+bool DecodeCallerIdMessage(const std::string& hex, CallerIdFields& fields) {
+    const std::optional<std::string> bytes = HexBytes(hex);
+    // Type, length, the parameters and a checksum that makes the sum 0.
+    if (!bytes || bytes->size() < 3) return false;
+    const auto type = static_cast<unsigned char>((*bytes)[0]);
+    const size_t length = static_cast<unsigned char>((*bytes)[1]);
+    if (length + 3 != bytes->size()) return false;
+    unsigned sum = 0;
+    for (char b : *bytes) sum += static_cast<unsigned char>(b);
+    if ((sum & 0xFF) != 0) return false;
+    const std::string body = bytes->substr(2, length);
+    if (type == 0x04) {  // single data message: date and time, then the number
+        if (body.size() < 8) return false;
+        const std::string number = body.substr(8);
+        SetPartyField(number, fields.number, fields.numberPrivate, fields.numberOutOfArea);
+        return true;
+    }
+    if (type != 0x80) return false;  // multiple data message: parameters
+    for (size_t at = 0; at + 2 <= body.size();) {
+        const auto parameter = static_cast<unsigned char>(body[at]);
+        const size_t size = static_cast<unsigned char>(body[at + 1]);
+        if (at + 2 + size > body.size()) return false;
+        const std::string value = body.substr(at + 2, size);
+        if (parameter == 0x02) SetPartyField(value, fields.number, fields.numberPrivate, fields.numberOutOfArea);
+        else if (parameter == 0x04) SetAbsence(value, fields.numberPrivate, fields.numberOutOfArea);
+        else if (parameter == 0x07) SetPartyField(value, fields.name, fields.namePrivate, fields.nameOutOfArea);
+        else if (parameter == 0x08) SetAbsence(value, fields.namePrivate, fields.nameOutOfArea);
+        at += 2 + size;
+    }
+    return true;
+}
 
 void ReportSplitter::Feed(const BYTE* in, size_t length, std::vector<ModemReport>& out) {
     for (size_t i = 0; i < length; i++) {
@@ -87,6 +143,8 @@ bool ParseCallerIdLine(const std::string& line, CallerIdFields& fields) {
         SetPartyField(value, fields.name, fields.namePrivate, fields.nameOutOfArea);
     } else if (tag == "MESG") {
         fields.message = value;
+        // Unformatted caller ID: the whole message, in hex.
+        DecodeCallerIdMessage(value, fields);
     } else {
         return false;
     }

@@ -51,7 +51,12 @@ struct CallerIdFields {
     bool nameOutOfArea = false;
 };
 // True when the line is a caller-ID line; its field goes into fields.
+// Unformatted caller ID ("MESG = 80 1A 01 08 ..."), the message the line sent
+// in hex, is decoded too.
 bool ParseCallerIdLine(const std::string& line, CallerIdFields& fields);
+// The number and name of a caller-ID message in hex (single or multiple
+// data message format); false when it is not one or its checksum is wrong.
+bool DecodeCallerIdMessage(const std::string& hex, CallerIdFields& fields);
 
 // Touch tones: some modems bracket a press (DLE / digit DLE ~), some repeat
 // the digit inside the bracket while the key is held, some send one bare

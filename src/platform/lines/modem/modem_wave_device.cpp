@@ -1,6 +1,7 @@
 #include "platform/lines/modem/modem_wave_device.h"
 
 #include <cstring>
+#include <vector>
 
 #include "platform/lines/modem/modem_engine.h"
 #include "platform/lines/modem/voice_convert.h"
@@ -40,10 +41,12 @@ public:
     DWORD Record(BYTE* data, DWORD length) override {
         VoiceChannel& voice = m_engine->Voice();
         const VoiceEncoding modem = voice.Encoding();
+        // The usual case, the device in the modem's own encoding: no copy.
+        if (modem == m_format) return static_cast<DWORD>(voice.Record(data, length));
         const size_t samples = length / BytesPerSample(m_format);
-        const std::string raw = voice.Record(samples * BytesPerSample(modem));
-        const std::string sound =
-            ConvertVoice(reinterpret_cast<const BYTE*>(raw.data()), raw.size(), modem, m_format);
+        m_raw.resize(samples * BytesPerSample(modem));
+        const size_t got = voice.Record(m_raw.data(), m_raw.size());
+        const std::string sound = ConvertVoice(m_raw.data(), got, modem, m_format);
         const size_t n = sound.size() < length ? sound.size() : length;
         std::memcpy(data, sound.data(), n);
         return static_cast<DWORD>(n);
@@ -53,6 +56,7 @@ public:
 private:
     std::shared_ptr<ModemEngine> m_engine;
     VoiceEncoding m_format;
+    std::vector<BYTE> m_raw;
 };
 
 class ModemWaveEndpoint : public winmm::WaveEndpoint {
@@ -61,6 +65,7 @@ public:
         : m_engine(std::move(engine)), m_name(std::move(name)), m_in(in) {}
     std::string Name() const override { return m_name; }
     bool Accepts(const WAVEFORMATEX& format) const override { return EncodingOfFormat(format).has_value(); }
+    bool CarriesALine() const override { return true; }
     std::unique_ptr<winmm::WaveStream> Open(const WAVEFORMATEX& format) override {
         auto encoding = EncodingOfFormat(format);
         if (!encoding) return nullptr;

@@ -1,6 +1,8 @@
 #include "platform/lines/modem/voice_channel.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "platform/win32/clock.h"
 
@@ -68,36 +70,48 @@ void VoiceChannel::OpenIn() {
 void VoiceChannel::CloseIn() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_inOpen > 0) m_inOpen--;
-    if (m_inOpen == 0) m_in.clear();
+    if (m_inOpen == 0) {
+        m_in.clear();
+        m_inHead = 0;
+    }
     Wake();
 }
 
-std::string VoiceChannel::Record(size_t length) {
+size_t VoiceChannel::Record(BYTE* out, size_t length) {
     std::unique_lock<std::mutex> lock(m_lock);
+    if (InQueued() < length) WaitForSound(lock, length);
+    const size_t n = std::min(InQueued(), length);
+    std::memcpy(out, m_in.data() + m_inHead, n);
+    m_inHead += n;
+    // The queue is a string read from the front; it moves down only once
+    // most of it has been read, not at every buffer.
+    if (m_inHead == m_in.size()) {
+        m_in.clear();
+        m_inHead = 0;
+    } else if (m_inHead > m_in.size() / 2) {
+        m_in.erase(0, m_inHead);
+        m_inHead = 0;
+    }
+    if (m_recording || n == length) return n;
+    // 16-bit silence is all zero bytes; 8-bit encodings have one byte.
+    std::memset(out + n, SilenceByte(m_encoding), length - n);
+    return length;
+}
+
+void VoiceChannel::WaitForSound(std::unique_lock<std::mutex>& lock, size_t length) {
     const auto start = std::chrono::steady_clock::now();
     const auto paced = start + Duration(length, m_encoding);
     const auto realDuration =
         std::chrono::milliseconds(static_cast<long>(length / BytesPerSample(m_encoding) / kSamplesPerMs));
     const auto stalled = start + kStallFactor * realDuration + kStallSlack;
-    for (;;) {
-        if (m_in.size() >= length) break;
+    while (InQueued() < length) {
         // In a call with nothing to play the engine is starting to record:
         // the caller's sound is about to come, not silence.
         const bool expected = m_recording || (m_connected && m_outOpen == 0 && m_out.empty());
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= (expected ? stalled : paced)) break;
-        m_changed.wait_until(lock, expected ? stalled : paced);
+        const auto until = expected ? stalled : paced;
+        if (std::chrono::steady_clock::now() >= until) return;
+        m_changed.wait_until(lock, until);
     }
-    std::string out = m_in.substr(0, length);
-    m_in.erase(0, out.size());
-    if (!m_recording) {
-        const BYTE silence = SilenceByte(m_encoding);
-        while (out.size() < length) {
-            // 16-bit silence is all zero bytes; 8-bit encodings have one byte.
-            out.push_back(static_cast<char>(silence));
-        }
-    }
-    return out;
 }
 
 VoiceChannel::Wanted VoiceChannel::WantedNow() {
@@ -146,7 +160,10 @@ void VoiceChannel::PutIn(const std::string& data) {
     if (m_inOpen == 0) return;
     m_in += data;
     // A wave-in device nobody reads keeps only the latest sound.
-    if (m_in.size() > kInQueueLimit) m_in.erase(0, m_in.size() - kInQueueLimit);
+    if (InQueued() > kInQueueLimit) {
+        m_in.erase(0, m_in.size() - kInQueueLimit);
+        m_inHead = 0;
+    }
     m_changed.notify_all();
 }
 

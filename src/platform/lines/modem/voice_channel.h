@@ -26,9 +26,9 @@ public:
     void Play(const std::string& data);
     void OpenIn();
     void CloseIn();
-    // Up to length bytes of the caller's sound; silence fills what the
-    // modem does not send while no recording runs.
-    std::string Record(size_t length);
+    // Up to length bytes of the caller's sound into out; silence fills what
+    // the modem does not send while no recording runs. Returns the bytes.
+    size_t Record(BYTE* out, size_t length);
 
     // Engine side.
     struct Wanted {
@@ -48,6 +48,8 @@ public:
 
 private:
     void Wake();
+    size_t InQueued() const { return m_in.size() - m_inHead; }
+    void WaitForSound(std::unique_lock<std::mutex>& lock, size_t length);
 
     std::mutex m_lock;
     std::condition_variable m_changed;
@@ -59,6 +61,7 @@ private:
     bool m_recording = false;
     std::string m_out;
     std::string m_in;
+    size_t m_inHead = 0;  // read so far from the front of m_in
 };
 
 }  // namespace modemline

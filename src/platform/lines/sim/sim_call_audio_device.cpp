@@ -101,6 +101,7 @@ public:
     bool Accepts(const WAVEFORMATEX& format) const override {
         return (winmm::TelephoneFormatBit(format) & m_shared->accepted) != 0;
     }
+    bool CarriesALine() const override { return true; }
     std::unique_ptr<winmm::WaveStream> Open(const WAVEFORMATEX& format) override {
         if (m_out) return std::make_unique<RemoteOutStream>(m_shared, format);
         return std::make_unique<RemoteInStream>(m_shared, format);

@@ -35,6 +35,8 @@ struct SimCallRecord {
     bool accepted = false;
     bool connected = false;
     bool released = false;
+    bool remoteGone = false;  // the remote party's SimCall handle is gone
+    bool announced = false;   // an open of the line was told of the call
     unsigned rings = 0;
     unsigned accepts = 0;
     unsigned answers = 0;
@@ -100,6 +102,14 @@ public:
 
     bool Ring(SimCallRecord& call) {
         if (!call.Ringing()) return false;
+        // A call offered while the line was closed (an application closing
+        // and reopening it between calls) is shown to the opens it has now,
+        // as a line that keeps ringing is noticed once it is open again.
+        if (!call.announced && opens[call.device] > 0 && sink != nullptr) {
+            call.announced = true;
+            sink->NewCall(call.device, call.id);
+            SetState(call, call.state, call.stateMode);
+        }
         const LineConfig& line = lines[call.device];
         if ((line.addrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT) && !call.accepted) return false;
         call.rings++;
@@ -150,7 +160,15 @@ R WithCall(const std::shared_ptr<ServiceCore>& core, DWORD callId, Fn fn, R othe
 SimCall::SimCall(std::shared_ptr<ServiceCore> core, DWORD callId)
     : m_core(std::move(core)), m_callId(callId) {}
 
-SimCall::~SimCall() = default;
+// Once neither side can use it, a call's audio path (with everything it
+// captured) goes, so a long-running service does not grow with every call.
+SimCall::~SimCall() {
+    Lock lock(tapisp::ServiceLock());
+    SimCallRecord* call = m_core->alive ? m_core->Find(m_callId) : nullptr;
+    if (call == nullptr) return;
+    call->remoteGone = true;
+    if (call->released) call->audio.reset();
+}
 
 DWORD SimCall::State() const {
     return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.state; }, 0u);
@@ -314,6 +332,7 @@ std::shared_ptr<SimCall> SimLineService::Offer(DWORD deviceId, const CallerId& c
     call.caller = caller;
     call.callerKnown = known;
     call.audio = std::move(audio);
+    call.announced = m_core->opens[deviceId] > 0;
     m_core->calls[call.id] = std::move(record);
     if (m_core->sink != nullptr) m_core->sink->NewCall(deviceId, call.id);
     m_core->SetState(call, LINECALLSTATE_OFFERING, LINEOFFERINGMODE_ACTIVE);
@@ -471,6 +490,7 @@ void SimLineService::ReleaseCall(DWORD callId) {
     if (call == nullptr) return;
     call->released = true;
     m_core->EndCall(*call, false);
+    if (call->remoteGone) call->audio.reset();
 }
 
 LONG SimLineService::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {

@@ -119,6 +119,7 @@ class CallEndpoint : public winmm::WaveEndpoint {
 public:
     CallEndpoint(std::shared_ptr<CallMedia> media, bool out) : m_media(std::move(media)), m_out(out) {}
     std::string Name() const override { return m_out ? "SIP line out" : "SIP line in"; }
+    bool CarriesALine() const override { return true; }
     bool Accepts(const WAVEFORMATEX& format) const override {
         return (winmm::TelephoneFormatBit(format) & kAllTelephoneFormats) != 0;
     }

@@ -23,6 +23,8 @@ struct CallerIdSpec {
     std::string name = "ALICE SMITH";
     bool withName = true;
     bool spaced = true;  // "NMBR = 5551234" rather than "NMBR=5551234"
+    // The raw message in hex ("MESG = 80..."), as +VCID=2 reports it.
+    bool unformatted = false;
 };
 
 class ModemSimulator {

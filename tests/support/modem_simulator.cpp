@@ -1,4 +1,4 @@
-#include "modem/modem_simulator.h"
+#include "support/modem_simulator.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -347,7 +347,34 @@ void ModemSimulator::Send(const std::string& bytes) {
 
 void ModemSimulator::Ring() { Send("\r\nRING\r\n"); }
 
+namespace {
+
+// The multiple data message format: date, number and name parameters, then
+// a checksum byte that makes the sum of all bytes 0 modulo 256.
+std::string MultipleDataMessageHex(const CallerIdSpec& spec) {
+    std::string body = std::string{0x01, 8} + "12072315";
+    body += std::string{0x02, static_cast<char>(spec.number.size())} + spec.number;
+    if (spec.withName) body += std::string{0x07, static_cast<char>(spec.name.size())} + spec.name;
+    std::string message = std::string{static_cast<char>(0x80), static_cast<char>(body.size())} + body;
+    int sum = 0;
+    for (char c : message) sum += static_cast<unsigned char>(c);
+    message.push_back(static_cast<char>(-sum & 0xFF));
+    std::string hex;
+    for (char c : message) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    return hex;
+}
+
+}  // namespace
+
 void ModemSimulator::SendCallerId(const CallerIdSpec& spec) {
+    if (spec.unformatted) {
+        Send("\r\nMESG = " + MultipleDataMessageHex(spec) + "\r\n");
+        return;
+    }
     const std::string eq = spec.spaced ? " = " : "=";
     std::string text = "\r\nDATE" + eq + "1207\r\nTIME" + eq + "2315\r\nNMBR" + eq + spec.number + "\r\n";
     if (spec.withName) text += "NAME" + eq + spec.name + "\r\n";

@@ -1,0 +1,290 @@
+#include "shell/headless_app.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <atomic>
+#include <thread>
+
+#include "callflow/answer_machine.h"
+#include "callflow/main_window.h"
+#include "callflow/modem_table.h"
+#include "callflow/toll_saver.h"
+#include "platform/alsa/alsa_sound_cards.h"
+#include "platform/win32/win32.h"
+#include "shell/call_mediator.h"
+#include "shell/line_services.h"
+#include "shell/single_instance.h"
+#include "shell/subject.h"
+#include "store/app_config.h"
+#include "store/folder_tree_model.h"
+#include "store/tree_node.h"
+
+namespace {
+
+constexpr const char* kWindowClass = "VocerraHeadlessWindow";
+
+std::string ClockText() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y/%m/%d, %H:%M:%S", &local);
+    return text;
+}
+
+void PrintLine(std::FILE* out, const std::string& line) {
+    std::fprintf(out, "%s\n", line.c_str());
+    std::fflush(out);
+}
+
+// SIGINT and SIGTERM are taken by one thread that turns them into a posted
+// message; every other thread has them blocked, so none is interrupted.
+class SignalThread {
+public:
+    static sigset_t Signals() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGUSR1);  // only to wake the thread at the end
+        return set;
+    }
+    // Before any other thread exists.
+    static void BlockInThisThread() {
+        sigset_t set = Signals();
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    }
+    void Start(HWND window) {
+        m_thread = std::thread([this, window] {
+            const sigset_t set = Signals();
+            for (;;) {
+                int signo = 0;
+                if (sigwait(&set, &signo) != 0) continue;
+                if (signo == SIGUSR1 && m_bStopping) return;
+                if (signo != SIGUSR1) PostMessageA(window, VM_MSG_QUIT_REQUEST, static_cast<WPARAM>(signo), 0);
+            }
+        });
+    }
+    void Stop() {
+        if (!m_thread.joinable()) return;
+        m_bStopping = true;
+        pthread_kill(m_thread.native_handle(), SIGUSR1);
+        m_thread.join();
+    }
+    ~SignalThread() { Stop(); }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_bStopping{false};
+};
+
+class HeadlessFrame : public VM_CObserver {
+public:
+    explicit HeadlessFrame(const VM_SHeadlessOutput& output) : m_out(output) {}
+    int Run();
+    bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool CreateMainWindow();
+    bool StartUp();
+    void PrepareFolders();
+    bool ChooseLine();
+    void OnQuitRequest();
+    void StopAnswering();
+    void Log(const std::string& line) { PrintLine(m_out.log, ClockText() + "  " + line); }
+
+    VM_SHeadlessOutput m_out;
+    HWND m_hWnd = nullptr;
+    VM_CSubject m_subject;
+    std::unique_ptr<VM_CAppCfg> m_cfg;
+    VM_CTollSaver m_tollSaver;
+    std::unique_ptr<VM_CCallMediator> m_mediator;
+    std::unique_ptr<VM_CAnswerMachine> m_machine;
+    int m_nQuitRequests = 0;
+    bool m_bStopping = false;
+    bool m_bEndedWithoutRecord = false;
+};
+
+HeadlessFrame* g_frame = nullptr;
+
+LRESULT CALLBACK HeadlessFrame::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (g_frame != nullptr && g_frame->m_subject.VM_Notify(hwnd, message, wParam, lParam, result)) return result;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+bool HeadlessFrame::CreateMainWindow() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.lpszClassName = kWindowClass;
+    RegisterClassA(&wc);
+    m_hWnd = CreateWindowExA(0, kWindowClass, "Vocerra", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (m_hWnd == nullptr) return false;
+    VM_SetMainWindow(m_hWnd);
+    return true;
+}
+
+// The folders every call is filed by, made on first run.
+void HeadlessFrame::PrepareFolders() {
+    for (VM_ETreeKind kind : {VM_ETreeKind::kMessages, VM_ETreeKind::kAddresses}) {
+        std::unique_ptr<char[]> file(m_cfg->VM_GetTreeFileName(kind == VM_ETreeKind::kMessages ? 1 : 2));
+        if (!file) continue;
+        VM_CTree tree(new VM_CTreeItem, file.get());
+        VM_AddDefaultFolders(tree, kind, *m_cfg);
+    }
+}
+
+// Without a usable line chosen, the first voice modem is taken.
+bool HeadlessFrame::ChooseLine() {
+    if (VM_FindVoiceModem(m_cfg->m_idLine) != nullptr) return true;
+    if (g_modemTable.nVoiceCount == 0) return false;
+    m_cfg->m_idLine = g_modemTable.entries[g_modemTable.voiceIndexes[0]].idLine;
+    return true;
+}
+
+bool HeadlessFrame::StartUp() {
+    VM_CAnswerMachine::VM_EnumerateModems();
+    PrepareFolders();
+    if (!ChooseLine()) {
+        Log("No voice modem or line found: nothing to answer on.");
+        return false;
+    }
+    // Running without windows is for answering: the answer switch is on.
+    m_cfg->VM_SetFlag(true, VM_FLAG_ANSWERING);
+    const bool started = m_machine->VM_Start();
+    if (!started) m_cfg->VM_SetFlag(false, VM_FLAG_ANSWERING);
+    m_cfg->VM_Save();
+    if (!started) {
+        Log("The line " + std::to_string(m_cfg->m_idLine) + " cannot be opened; answering is off.");
+        return false;
+    }
+    const VM_SModemEntry* modem = VM_FindVoiceModem(m_cfg->m_idLine);
+    PrintLine(m_out.calls, "Vocerra answering on line " + std::to_string(m_cfg->m_idLine) + " (" +
+                               (modem != nullptr ? modem->szName : "?") + "), program folder " + m_cfg->m_szHome);
+    return true;
+}
+
+int HeadlessFrame::Run() {
+    SignalThread::BlockInThisThread();
+    VM_CSingleton guard;
+    if (guard.VM_AnotherInstance()) {
+        PrintLine(m_out.log, "Vocerra is already running for this user; this copy ends.");
+        return 1;
+    }
+    if (!guard.VM_GetError().empty()) {
+        PrintLine(m_out.log, "Vocerra cannot start: " + guard.VM_GetError());
+        return 1;
+    }
+    alsa::InstallSoundCards();
+    VM_CLineServices lines;
+    std::string error;
+    if (!lines.VM_Start(&error)) {
+        PrintLine(m_out.log, "Vocerra cannot start: " + error);
+        return 1;
+    }
+    m_cfg = std::make_unique<VM_CAppCfg>();
+    if (m_cfg->m_szHome == nullptr || !CreateMainWindow()) {
+        PrintLine(m_out.log, "Vocerra cannot start: no program folder or main window.");
+        return 1;
+    }
+    m_mediator = std::make_unique<VM_CCallMediator>(m_cfg.get(), &m_tollSaver, m_hWnd);
+    m_mediator->VM_SetFiledListener([this](const VM_SFiledCall& call) {
+        m_bEndedWithoutRecord = false;
+        PrintLine(m_out.calls, VM_DescribeFiledCall(call));
+    });
+    m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
+    m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
+        return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Log(line); });
+    });
+    m_subject.VM_AddObserver(&guard);
+    m_subject.VM_AddObserver(m_mediator.get());
+    m_subject.VM_AddObserver(this);
+    m_subject.VM_AddObserver(m_machine.get());
+    g_frame = this;
+
+    int code = 1;
+    if (StartUp()) {
+        SignalThread signals;
+        signals.Start(m_hWnd);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        signals.Stop();
+        code = 0;
+    }
+    StopAnswering();
+    m_machine.reset();
+    g_frame = nullptr;
+    DestroyWindow(m_hWnd);
+    lines.VM_Stop();
+    return code;
+}
+
+// The call in progress is ended and its record, posted on the way, filed
+// before the frame goes.
+void HeadlessFrame::StopAnswering() {
+    if (m_machine) m_machine->VM_Stop();
+    MSG msg;
+    // The last records first meet the notice sender; stopping it hands back
+    // every record it still holds as a posted message.
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    if (m_mediator) m_mediator->VM_StopNotices();
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+}
+
+void HeadlessFrame::OnQuitRequest() {
+    ++m_nQuitRequests;
+    if (!m_machine->VM_HasCall() || m_nQuitRequests > 2) {
+        m_machine->VM_Stop();
+        PostQuitMessage(0);
+        return;
+    }
+    m_bStopping = true;
+    if (m_nQuitRequests == 1) {
+        Log("Stopping once the call in progress has ended (signal again to end it now).");
+        return;
+    }
+    Log("Ending the call in progress.");
+    PostMessageA(m_hWnd, VM_MSG_USER_HANGUP, m_machine->VM_Self(), 0);
+}
+
+bool HeadlessFrame::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/, LRESULT& result) {
+    switch (message) {
+    case VM_MSG_QUIT_REQUEST:
+        OnQuitRequest();
+        result = 0;
+        return true;
+    case VM_MSG_CALL_ENDED:
+        m_bEndedWithoutRecord = true;
+        return false;
+    case VM_MSG_RESTART_LINE:
+        if (m_bEndedWithoutRecord && wParam == m_machine->VM_Self()) {
+            m_bEndedWithoutRecord = false;
+            PrintLine(m_out.calls, ClockText() + "  call not logged (remote retrieval)");
+        }
+        if (!m_bStopping || wParam != m_machine->VM_Self()) return false;
+        // The line is not reopened: the call that held the stop has ended.
+        m_machine->VM_Stop();
+        PostQuitMessage(0);
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+int VM_RunHeadless(const VM_SHeadlessOutput& output) {
+    HeadlessFrame frame(output);
+    return frame.Run();
+}

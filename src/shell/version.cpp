@@ -1,0 +1,3 @@
+#include "shell/version.h"
+
+const char* VM_GetVersion() { return VOCERRA_VERSION; }

@@ -1,0 +1,159 @@
+#include "callflow/answer_machine_harness.h"
+
+#include "callflow/main_window.h"
+#include "platform/win32/win32.h"
+#include "telephony/call.h"
+#include "telephony/tapi_session.h"
+
+namespace amtest {
+
+bool FakeController::VM_Start(VM_CCall* c, VM_CCallInfo* i, VM_ICallStatus* s, std::int32_t* logFlag) {
+    ++starts;
+    call = c;
+    info = i;
+    status = s;
+    call->VM_MonitorDigits(LINEDIGITMODE_DTMF);
+    if (clearLogFlag && logFlag != nullptr) *logFlag = 0;
+    return true;
+}
+
+bool FakeController::VM_Stop() {
+    if (stops != nullptr) ++*stops;
+    if (call != nullptr) call->VM_Drop();
+    call = nullptr;
+    return true;
+}
+
+bool FakeController::VM_OnMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != VM_MSG_DIGIT) return false;
+    digits.push_back(wParam);
+    result = 0;
+    return true;
+}
+
+VM_CMailboxController* TestMachine::VM_CreateController(bool single) {
+    ++controllersMade;
+    lastSingle = single;
+    controller = new FakeController(nullptr);
+    controller->clearLogFlag = clearLogFlag;
+    controller->stops = &controllerStops;
+    return controller;
+}
+
+namespace {
+
+constexpr const char* kClass = "VocerraAnswerMachineTestWindow";
+
+}  // namespace
+
+LRESULT AnswerMachineTest::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<AnswerMachineTest*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+    self->m_messages.push_back(message);
+    if (message == VM_MSG_NEW_CALL_RECORD) {
+        self->m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
+                                                                 reinterpret_cast<VM_CCallInfo*>(lParam))});
+        return 0;
+    }
+    LRESULT result = 0;
+    if (self->m_machine && self->m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result)) return result;
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void AnswerMachineTest::SetUp() {
+    AddressBookFiles::SetUp();
+    platform::SetTimeScale(600.0);
+    static const bool registered = [] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = WindowProc;
+        wc.lpszClassName = kClass;
+        return RegisterClassA(&wc) != 0;
+    }();
+    ASSERT_TRUE(registered);
+    m_hWnd = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(m_hWnd, nullptr);
+    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    VM_SetMainWindow(m_hWnd);
+    m_cfg->m_idLine = 0;
+    m_cfg->m_nRings = 3;
+    m_cfg->m_nMaxCallMinutes = 0;
+    m_cfg->m_nSilenceSeconds = 0;
+    m_cfg->m_nSilenceLevel = 0;
+    m_cfg->VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX);
+    m_cfg->VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING);
+}
+
+void AnswerMachineTest::TearDown() {
+    m_machine.reset();
+    PumpPending();
+    m_records.clear();
+    VM_SetMainWindow(nullptr);
+    if (m_hWnd != nullptr) DestroyWindow(m_hWnd);
+    VM_CTapi::VM_Shutdown();
+    m_service.reset();
+    platform::SetTimeScale(1.0);
+}
+
+void AnswerMachineTest::UseLines(std::vector<simline::LineConfig> lines) {
+    m_service = std::make_unique<simline::SimLineService>(std::move(lines));
+    m_service->Install();
+}
+
+TestMachine& AnswerMachineTest::Machine() {
+    if (!m_machine) {
+        m_machine = std::make_unique<TestMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
+        m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
+            return std::make_unique<RecordingCallerID>(parent, owner, &m_callerID);
+        });
+    }
+    return *m_machine;
+}
+
+bool AnswerMachineTest::PumpUntil(const std::function<bool()>& pred) {
+    for (int i = 0; i < 20000; i++) {
+        if (pred()) return true;
+        MSG msg;
+        bool any = false;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            any = true;
+            DispatchMessageA(&msg);
+            if (pred()) return true;
+        }
+        if (!any) Sleep(1);
+    }
+    return pred();
+}
+
+void AnswerMachineTest::PumpPending() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+bool AnswerMachineTest::Saw(const std::string& line) const {
+    for (const std::string& seen : m_callerID)
+        if (seen == line) return true;
+    return false;
+}
+
+int AnswerMachineTest::Count(UINT message) const {
+    int n = 0;
+    for (UINT m : m_messages) n += m == message ? 1 : 0;
+    return n;
+}
+
+std::shared_ptr<simline::SimCall> AnswerMachineTest::Offer(const char* number, const char* name, bool late) {
+    simline::CallerId caller;
+    if (number != nullptr) caller.number = number;
+    if (name != nullptr) caller.name = name;
+    auto call = m_service->OfferCall(0, caller, !late);
+    const int before = Count(VM_MSG_CALL_STARTED);
+    EXPECT_TRUE(PumpUntil([&] { return Count(VM_MSG_CALL_STARTED) > before; })) << "the offering was not taken";
+    return call;
+}
+
+void AnswerMachineTest::Ring(simline::SimCall& call) {
+    ASSERT_TRUE(call.Ring());
+    PumpPending();
+}
+
+}  // namespace amtest

@@ -1,0 +1,225 @@
+// `vocerra --headless` as a user runs it, called by `vocerra-call` from
+// another process: what the caller hears, what Vocerra prints, and what it
+// files in the call log.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cmath>
+
+#include "audio/wave_file.h"
+#include "audio/wave_test_files.h"
+#include "e2e/headless_fixture.h"
+#include "store/addr_entry.h"
+
+namespace e2e {
+namespace {
+
+// A WAVE file of one tone, 8 kHz 16-bit.
+std::string ToneFile(const testsupport::TempDir& dir, const std::string& name, double hz, double seconds) {
+    std::vector<int16_t> samples(static_cast<size_t>(seconds * 8000));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(8000.0 * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / 8000.0));
+    const std::string path = dir.file(name);
+    wavetest::WriteWave(path, wavetest::Format(WAVE_FORMAT_PCM, 16), wavetest::Pcm16Bytes(samples));
+    return path;
+}
+
+// Strength of one frequency in 16-bit samples (a single DFT bin).
+double Strength(const std::vector<int16_t>& samples, double hz) {
+    double re = 0.0, im = 0.0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double phase = 2.0 * M_PI * hz * static_cast<double>(i) / 8000.0;
+        re += samples[i] * std::cos(phase);
+        im += samples[i] * std::sin(phase);
+    }
+    return samples.empty() ? 0.0 : std::sqrt(re * re + im * im) / static_cast<double>(samples.size());
+}
+
+std::vector<int16_t> ReadPcm16(const std::string& path, size_t maxSamples) {
+    VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
+    const std::string bytes = wavetest::ReadAllData(file);
+    std::vector<int16_t> samples;
+    for (size_t i = 0; i + 1 < bytes.size() && samples.size() < maxSamples; i += 2)
+        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    return samples;
+}
+
+long FileSize(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+class Headless : public HeadlessVocerra {};
+
+TEST_F(Headless, UnknownCallerLeavesAMessageFiledInTheInbox) {
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "voice.wav", 700.0, 3.0);
+    Finished call;
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--name", "Ann", "--play", voice}, &call);
+    EXPECT_NE(call.output.find("answered"), std::string::npos) << call.output;
+    EXPECT_NE(call.output.find("message left"), std::string::npos) << call.output;
+    EXPECT_NE(line.find("Ann (5550100)"), std::string::npos) << line;
+    EXPECT_NE(line.find("message left"), std::string::npos) << line;
+
+    auto records = Records();
+    ASSERT_EQ(1u, records.size()) << Err();
+    const char* wave = records[0]->VM_GetWaveFile();
+    ASSERT_NE(nullptr, wave);
+    EXPECT_NE(line.find(wave), std::string::npos) << "the printed line names the recording";
+    EXPECT_GT(FileSize(wave), 8000) << "at least a second of the caller";
+    EXPECT_STREQ("5550100", records[0]->VM_GetAttr(VM_CCallInfo::kAttrNumber));
+    EXPECT_FALSE(records[0]->VM_GetFlags() & VM_CCallInfo::kFlagBlocked);
+}
+
+TEST_F(Headless, SecondCopyEndsWithAMessageAndTheFirstKeepsAnswering) {
+    StartVocerra();
+    Finished second = RunProgram(VOCERRA_BIN, {"--headless"}, Env(), 60);
+    EXPECT_NE(0, second.exitCode);
+    EXPECT_NE(second.output.find("already running"), std::string::npos) << second.output;
+    ASSERT_TRUE(m_vocerra->Running());
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("5550100"), std::string::npos) << line;
+}
+
+TEST_F(Headless, CallerInTheAddressBookHearsThePersonalGreeting) {
+    const std::string greeting = ToneFile(m_dir, "Ann.wav", 1500.0, 2.0);
+    int32_t friends = AddFolder(0, "My Friends");
+    AddEntry(friends, {"Ann Friend", "555-0107", nullptr, nullptr, 0, greeting.c_str()});
+    StartVocerra();
+    const std::string heard = m_runtime.file("heard.wav");
+    Finished call;
+    const std::string line =
+        CallAndWaitForLine({"--from", "5550107", "--hang-up-after", "4", "--record-to", heard}, &call);
+    EXPECT_NE(line.find("Ann Friend"), std::string::npos) << "named from the address book: " << line;
+    // The first two seconds after the answer are the 1500 Hz greeting, not the main one.
+    const std::vector<int16_t> samples = ReadPcm16(heard, 8000 * 20);
+    ASSERT_GT(samples.size(), 16000u) << call.output;
+    EXPECT_GT(Strength(samples, 1500.0), 20.0 * Strength(samples, 1100.0)) << call.output;
+}
+
+TEST_F(Headless, BlockedCallersAreAnsweredAtOnceInEachMode) {
+    int32_t blocked = AddFolder(0, "Blocked");
+    AddEntry(blocked, {"Hang up", "555-0101", nullptr, nullptr, VM_CAddrEntry::kFlagBlockHangUp});
+    AddEntry(blocked, {"Tone", "555-0102", nullptr, nullptr, VM_CAddrEntry::kFlagBlockTone});
+    AddEntry(blocked, {"Announce", "555-0103", nullptr, nullptr, VM_CAddrEntry::kFlagBlockAnnounce});
+    m_cfg->m_nRings = 6;
+    StartVocerra();
+    for (const char* number : {"5550101", "5550102", "5550103"}) {
+        SCOPED_TRACE(number);
+        Finished call;
+        const std::string line = CallAndWaitForLine({"--from", number, "--hang-up-after", "20"}, &call);
+        EXPECT_NE(line.find("blocked"), std::string::npos) << line;
+        const int rings = NumberAfter(call.output, "rang");
+        EXPECT_GE(rings, 1) << call.output;
+        EXPECT_LT(rings, 6) << "answered before the configured rings: " << call.output;
+    }
+    auto records = Records();
+    ASSERT_EQ(3u, records.size());
+    for (auto& record : records) {
+        EXPECT_TRUE(record->VM_GetFlags() & VM_CCallInfo::kFlagBlocked);
+        EXPECT_EQ(nullptr, record->VM_GetWaveFile()) << "a blocked caller leaves no message";
+    }
+}
+
+TEST_F(Headless, CallerHangingUpWhileItRingsLeavesNoMessageAndTheNextCallIsAnswered) {
+    m_cfg->m_nRings = 4;
+    StartVocerra();
+    Finished early;
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--rings", "2"}, &early);
+    EXPECT_EQ(std::string::npos, early.output.find("answered\n")) << early.output;
+    EXPECT_NE(line.find("no message"), std::string::npos) << line;
+    auto records = Records();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(nullptr, records[0]->VM_GetWaveFile());
+
+    Finished next;
+    CallAndWaitForLine({"--from", "5550101", "--hang-up-after", "1"}, &next);
+    EXPECT_NE(next.output.find("answered"), std::string::npos) << "the line was reopened: " << next.output;
+}
+
+TEST_F(Headless, TollSaverRingsTwoMoreTimesUntilAMessageWaits) {
+    m_cfg->VM_SetFlag(true, VM_FLAG_TOLL_SAVER);
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "voice.wav", 700.0, 2.0);
+    Finished first, second;
+    CallAndWaitForLine({"--from", "5550100", "--play", voice}, &first);
+    EXPECT_EQ(4, NumberAfter(first.output, "rang")) << "no new message: rings + 2\n" << first.output;
+    CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"}, &second);
+    EXPECT_EQ(2, NumberAfter(second.output, "rang")) << "a message waits: the configured rings\n" << second.output;
+}
+
+TEST_F(Headless, CallTimeLimitEndsALongMessage) {
+    m_cfg->m_nMaxCallMinutes = 1;
+    m_cfg->m_nSilenceSeconds = 0;  // only the limit may end it
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "long.wav", 700.0, 150.0);
+    Finished call;
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--play", voice}, &call);
+    EXPECT_TRUE(m_vocerra->WaitForErr(Contains("Time limit of the call reached")));
+    const int seconds = NumberAfter(line, "message left,");
+    EXPECT_GT(seconds, 20) << line;
+    EXPECT_LE(seconds, 62) << "the minute counts from the offering: " << line;
+}
+
+TEST_F(Headless, RemoteRetrievalCallIsNotLogged) {
+    m_cfg->VM_SetFlag(true, VM_FLAG_REMOTE_RETRIEVAL);
+    m_cfg->m_nSilenceSeconds = 0;  // the caller's hang-up ends the call at once
+    StartVocerra();
+    // #, the menu's 1, then the default password once its prompt is over.
+    const std::string line =
+        CallAndWaitForLine({"--from", "5550100", "--digits", "#,1,908172#", "--hang-up-after", "30"});
+    EXPECT_NE(line.find("not logged"), std::string::npos) << line << "\n" << Err();
+    EXPECT_TRUE(m_vocerra->WaitForErr(Contains("Start remote retrieval")));
+    EXPECT_TRUE(Records().empty());
+}
+
+TEST_F(Headless, StopSignalsDuringACallLetItBeFiledWithItsRecording) {
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "long.wav", 700.0, 120.0);
+    BackgroundProgram caller(VOCERRA_CALL_BIN, {"--from", "5550100", "--play", voice}, Env());
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Sound detected")));
+    m_vocerra->Signal(SIGTERM);
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Stopping once the call in progress has ended")));
+    EXPECT_TRUE(m_vocerra->Running()) << "the call goes on";
+    m_vocerra->Signal(SIGINT);
+    EXPECT_EQ(0, m_vocerra->Wait());
+    caller.Wait();
+    auto records = Records();
+    ASSERT_EQ(1u, records.size()) << Err();
+    ASSERT_NE(nullptr, records[0]->VM_GetWaveFile()) << "the message is kept";
+    EXPECT_GT(FileSize(records[0]->VM_GetWaveFile()), 44 + 100) << "more than a header";
+    m_vocerra.reset();
+}
+
+TEST_F(Headless, TwentyCallsInARowLeakNoThreadDescriptorOrMemory) {
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "voice.wav", 700.0, 1.0);
+    auto call = [&](int i) { CallAndWaitForLine({"--from", "55501" + std::to_string(10 + i), "--play", voice}); };
+    for (int i = 0; i < 5; i++) call(i);  // caches, arenas and the prompts settle
+    const ProcessCounts before = CountProcess(m_vocerra->Pid());
+    for (int i = 5; i < 20; i++) call(i);
+    const ProcessCounts after = CountProcess(m_vocerra->Pid());
+    EXPECT_EQ(20u, Records().size());
+    EXPECT_EQ(before.threads, after.threads);
+    EXPECT_EQ(before.fds, after.fds);
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' own bookkeeping grows with every allocation.
+    EXPECT_LT(after.rssKb - before.rssKb, 2048) << before.rssKb << " kB -> " << after.rssKb << " kB";
+#endif
+}
+
+TEST_F(Headless, DamagedCallLogIsSetAsideTheUserIsToldAndCallsAreStillFiled) {
+    m_cfg.reset();
+    const std::string inbox = m_dir.file("Config/QvLV0001.Cfg");
+    testsupport::WriteFileBytes(inbox, std::string("\x05\x00\x00\x00garbage", 11));
+    StartVocerra();
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("5550100"), std::string::npos) << line;
+    EXPECT_TRUE(m_vocerra->WaitForErr(Contains("could not be read whole"))) << Err();
+    EXPECT_TRUE(testsupport::FileExists(inbox + ".damaged"));
+    EXPECT_EQ(1u, Records().size());
+}
+
+}  // namespace
+}  // namespace e2e
