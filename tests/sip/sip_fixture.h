@@ -30,6 +30,16 @@ std::string ScenarioPath(const std::string& name);
 // The keys of caller scenarios: a PCMU caller with telephone events on 101.
 Keys CallerKeys(std::uint16_t rtpPort);
 
+// The line's owner; touch tones can be passed on as they arrive.
+class SipLineOwner : public linetest::RecordingOwner {
+public:
+    std::function<void(DWORD digit)> onDigit;
+    void VM_OnMonitorDigits(VM_CCall* call, DWORD digit, DWORD mode) override {
+        RecordingOwner::VM_OnMonitorDigits(call, digit, mode);
+        if (onDigit) onDigit(digit);
+    }
+};
+
 class SipLineFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -52,7 +62,7 @@ protected:
     UINT CallDevice(const char* deviceClass, VM_CCall* call);
 
     testsupport::TempDir m_dir;
-    linetest::RecordingOwner m_owner;
+    SipLineOwner m_owner;
     std::uint16_t m_sipPort = 0;
 
 private:

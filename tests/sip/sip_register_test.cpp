@@ -71,3 +71,25 @@ TEST_F(SipRegisterConcurrency, WrongPasswordIsReportedAndRetriedWithGrowingWaits
 
 }  // namespace
 }  // namespace siptest
+
+namespace siptest {
+namespace {
+
+TEST_F(SipRegisterConcurrency, UnreachableRegistrarIsReportedAndRetried) {
+    sipline::SipSettings s = TestSettings();
+    // Nothing listens there; over TCP the refusal comes at once (over UDP
+    // only the transaction's time-out of 32 s would tell).
+    s.server = "127.0.0.1:" + std::to_string(FreePort()) + ";transport=tcp";
+    s.account = "alice";
+    s.password = "secret";
+    StartLine(s);
+    ASSERT_TRUE(PumpUntil([this] { return Service().Registration().failures >= 2; }));
+    const sipline::RegistrationStatus status = Service().Registration();
+    EXPECT_EQ(status.state, sipline::RegistrationStatus::State::kFailed);
+    EXPECT_EQ(status.lastStatus, 0) << "no answer came";
+    EXPECT_NE(status.lastError, 0);
+    EXPECT_GE(status.attempts, 2u);
+}
+
+}  // namespace
+}  // namespace siptest

@@ -12,7 +12,10 @@ namespace sipline {
 
 namespace {
 
-constexpr std::size_t kMaxQueuedCodes = 2 * kPacketSamples;
+// What may wait to be sent before playing blocks: enough that a device
+// thread held up for a moment on a loaded machine leaves no gap in what the
+// caller hears, little enough that a greeting cut short stops at once.
+constexpr std::size_t kMaxQueuedCodes = 5 * kPacketSamples;
 
 }  // namespace
 
@@ -116,6 +119,7 @@ class CallEndpoint : public winmm::WaveEndpoint {
 public:
     CallEndpoint(std::shared_ptr<CallMedia> media, bool out) : m_media(std::move(media)), m_out(out) {}
     std::string Name() const override { return m_out ? "SIP line out" : "SIP line in"; }
+    bool CarriesALine() const override { return true; }
     bool Accepts(const WAVEFORMATEX& format) const override {
         return (winmm::TelephoneFormatBit(format) & kAllTelephoneFormats) != 0;
     }

@@ -3,7 +3,7 @@
 // device threads record and play through the call's "wave/in" and
 // "wave/out" devices. The network is the clock: recording hands out the
 // caller's sound in real time (silence where none came), and playing
-// blocks while more than two packets wait to be sent, so a greeting takes
+// blocks while more than five packets wait to be sent, so a greeting takes
 // its own length whatever the time scale.
 #pragma once
 
