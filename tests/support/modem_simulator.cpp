@@ -351,10 +351,10 @@ namespace {
 
 // The multiple data message format: date, number and name parameters, then
 // a checksum byte that makes the sum of all bytes 0 modulo 256.
-std::string MultipleDataMessageHex(const CallerIdSpec& spec) {
+std::string MultipleDataMessageHex(const CallerIdSpec& report) {
     std::string body = std::string{0x01, 8} + "12072315";
-    body += std::string{0x02, static_cast<char>(spec.number.size())} + spec.number;
-    if (spec.withName) body += std::string{0x07, static_cast<char>(spec.name.size())} + spec.name;
+    body += std::string{0x02, static_cast<char>(report.number.size())} + report.number;
+    if (report.withName) body += std::string{0x07, static_cast<char>(report.name.size())} + report.name;
     std::string message = std::string{static_cast<char>(0x80), static_cast<char>(body.size())} + body;
     int sum = 0;
     for (char c : message) sum += static_cast<unsigned char>(c);
@@ -370,14 +370,14 @@ std::string MultipleDataMessageHex(const CallerIdSpec& spec) {
 
 }  // namespace
 
-void ModemSimulator::SendCallerId(const CallerIdSpec& spec) {
-    if (spec.unformatted) {
-        Send("\r\nMESG = " + MultipleDataMessageHex(spec) + "\r\n");
+void ModemSimulator::SendCallerId(const CallerIdSpec& report) {
+    if (report.unformatted) {
+        Send("\r\nMESG = " + MultipleDataMessageHex(report) + "\r\n");
         return;
     }
-    const std::string eq = spec.spaced ? " = " : "=";
-    std::string text = "\r\nDATE" + eq + "1207\r\nTIME" + eq + "2315\r\nNMBR" + eq + spec.number + "\r\n";
-    if (spec.withName) text += "NAME" + eq + spec.name + "\r\n";
+    const std::string eq = report.spaced ? " = " : "=";
+    std::string text = "\r\nDATE" + eq + "1207\r\nTIME" + eq + "2315\r\nNMBR" + eq + report.number + "\r\n";
+    if (report.withName) text += "NAME" + eq + report.name + "\r\n";
     Send(text);
 }
 

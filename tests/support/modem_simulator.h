@@ -39,7 +39,7 @@ public:
 
     // The telephone company's side.
     void Ring();
-    void SendCallerId(const CallerIdSpec& spec);
+    void SendCallerId(const CallerIdSpec& report);
     // Sent while the modem records, with its DLE bytes shielded.
     void QueueCallerAudio(const std::string& bytes);
     void Dtmf(char digit, DtmfStyle style);

@@ -21,9 +21,9 @@ to_phone_format() {  # IN OUT
 }
 
 # One tone piece: HZ[+HZ]:MS[@LEVEL] into a file.
-tone_piece() {  # SPEC OUT
-    local spec=$1 outfile=$2
-    local freqs=${spec%%:*} rest=${spec#*:}
+tone_piece() {  # PIECE OUT
+    local piece_text=$1 outfile=$2
+    local freqs=${piece_text%%:*} rest=${piece_text#*:}
     local ms=${rest%%@*} level=0.5
     [[ $rest == *@* ]] && level=${rest#*@}
     local seconds
@@ -42,12 +42,12 @@ tone_piece() {  # SPEC OUT
         channels 1 vol "$vol" fade t 0.005 "$seconds" 0.005
 }
 
-make_tones() {  # OUT SPEC...
+make_tones() {  # OUT PIECE...
     local outfile=$1
     shift
-    local pieces=() i=0 spec
-    for spec in "$@"; do
-        tone_piece "$spec" "$work/piece$i.wav"
+    local pieces=() i=0 piece_text
+    for piece_text in "$@"; do
+        tone_piece "$piece_text" "$work/piece$i.wav"
         pieces+=("$work/piece$i.wav")
         i=$((i + 1))
     done
