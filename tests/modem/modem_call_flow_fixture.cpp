@@ -19,8 +19,6 @@ const bool kNoCards = [] { return setenv("VOCERRA_NO_SOUND_CARDS", "1", 1) == 0;
 // Fast, yet slow enough that a loaded machine answers each prompt in time.
 constexpr double kTimeScale = 10.0;
 constexpr const char* kClass = "VocerraModemCallFlowTestWindow";
-// The modem takes what it plays at the pace of the line (bytes per 5 ms).
-constexpr size_t kPlayPace = static_cast<size_t>(8000 * kTimeScale / 200);
 const WAVEFORMATEX kLineFormat{WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0};
 
 // Lines the caller-ID window is told, kept for the test.
@@ -96,7 +94,6 @@ void ModemCallFlowTest::TearDown() {
 
 void ModemCallFlowTest::StartMachine() {
     m_modem = std::make_unique<modemsim::ModemSimulator>(m_dir.path(), modemsim::Family::kV253);
-    m_modem->PacePlaying(kPlayPace);
     modemline::ModemSettings settings;
     settings.port = m_modem->Path();
     settings.lockDir = m_dir.path();
