@@ -1,6 +1,7 @@
 #include "e2e/heard_audio.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "audio/wave_file.h"
@@ -36,6 +37,14 @@ bool ClipBook::Add(const std::string& name, const std::string& path) {
     for (LONG got; (got = file.VM_ReadData(buffer.data())) > 0;) bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
     m_clips.push_back({name, winmm::DecodeSamples(*file.VM_GetFormat(), bytes.data(), static_cast<DWORD>(bytes.size()))});
     return true;
+}
+
+void ClipBook::HeardThrough(const WAVEFORMATEX& format) {
+    for (Clip& clip : m_clips) {
+        std::vector<BYTE> bytes(clip.samples.size() * format.nBlockAlign);
+        winmm::EncodeSamples(format, clip.samples.data(), clip.samples.size(), bytes.data());
+        clip.samples = winmm::DecodeSamples(format, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
 }
 
 void ClipBook::AddShippedPrompts() {
@@ -91,6 +100,23 @@ size_t HeardSamples(const std::vector<HeardClip>& heard, const std::string& name
 bool HeardInARow(const std::vector<HeardClip>& heard, const std::vector<std::string>& names) {
     std::vector<std::string> all = Names(heard);
     return std::search(all.begin(), all.end(), names.begin(), names.end()) != all.end();
+}
+
+double BestCorrelation(const std::vector<std::int16_t>& signal, const std::vector<std::int16_t>& probe,
+                       size_t maxLag) {
+    double best = 0.0;
+    double probeEnergy = 0.0;
+    for (std::int16_t p : probe) probeEnergy += static_cast<double>(p) * p;
+    for (size_t lag = 0; lag <= maxLag && lag + probe.size() <= signal.size(); ++lag) {
+        double dot = 0.0, energy = 0.0;
+        for (size_t i = 0; i < probe.size(); ++i) {
+            const double s = signal[lag + i];
+            dot += s * probe[i];
+            energy += s * s;
+        }
+        if (energy > 0.0 && probeEnergy > 0.0) best = std::max(best, dot / std::sqrt(energy * probeEnergy));
+    }
+    return best;
 }
 
 }  // namespace e2e

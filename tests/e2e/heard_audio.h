@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/winmm/wave_format.h"
+
 namespace e2e {
 
 struct HeardClip {
@@ -22,6 +24,10 @@ public:
     bool Add(const std::string& name, const std::string& path);
     // Every shipped prompt ("Prp0016" ...) and "GTMain".
     void AddShippedPrompts();
+    // Every clip as a line carrying the format hears it (for example its
+    // samples squeezed through mu-law), so audio that went down such a line
+    // still matches sample for sample.
+    void HeardThrough(const WAVEFORMATEX& format);
     // The clips the samples are made of, in order; stretches that match no
     // clip are reported as "?" with their length.
     std::vector<HeardClip> Split(const std::vector<std::int16_t>& captured) const;
@@ -40,5 +46,10 @@ std::vector<std::string> Names(const std::vector<HeardClip>& heard);
 size_t HeardSamples(const std::vector<HeardClip>& heard, const std::string& name);
 // True when the names follow one another in heard, with nothing between.
 bool HeardInARow(const std::vector<HeardClip>& heard, const std::vector<std::string>& names);
+
+// Highest normalised correlation of probe within signal at offsets
+// 0..maxLag (1.0: the same shape, whatever the loudness).
+double BestCorrelation(const std::vector<std::int16_t>& signal, const std::vector<std::int16_t>& probe,
+                       size_t maxLag);
 
 }  // namespace e2e

@@ -98,23 +98,6 @@ std::string Heard(const std::string& captured, const std::map<std::string, std::
     return out;
 }
 
-double BestCorrelation(const std::vector<std::int16_t>& signal, const std::vector<std::int16_t>& probe,
-                       size_t maxLag) {
-    double best = 0.0;
-    double probeEnergy = 0.0;
-    for (std::int16_t p : probe) probeEnergy += static_cast<double>(p) * p;
-    for (size_t lag = 0; lag <= maxLag && lag + probe.size() <= signal.size(); ++lag) {
-        double dot = 0.0, energy = 0.0;
-        for (size_t i = 0; i < probe.size(); ++i) {
-            const double s = signal[lag + i];
-            dot += s * probe[i];
-            energy += s * s;
-        }
-        if (energy > 0.0 && probeEnergy > 0.0) best = std::max(best, dot / std::sqrt(energy * probeEnergy));
-    }
-    return best;
-}
-
 namespace {
 
 constexpr const char* kClassName = "VocerraFlowTestMainWindow";

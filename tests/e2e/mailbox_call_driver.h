@@ -14,6 +14,7 @@
 
 #include "callflow/call_status.h"
 #include "callflow/mailbox_controller.h"
+#include "e2e/heard_audio.h"
 #include "platform/lines/sim/sim_line_service.h"
 #include "platform/lines/sim/sim_call_audio_device.h"
 #include "store/call_info.h"
@@ -37,10 +38,7 @@ std::vector<std::int16_t> MuLawSamples(const std::string& data);
 // order: "name" for a whole file, "name~" for a file cut short.
 std::string Heard(const std::string& captured, const std::map<std::string, std::string>& files);
 
-// Highest normalised correlation of probe within signal at offsets
-// 0..maxLag (1.0: the same shape).
-double BestCorrelation(const std::vector<std::int16_t>& signal, const std::vector<std::int16_t>& probe,
-                       size_t maxLag);
+using e2e::BestCorrelation;
 
 class CallDriver : public VM_ILineCbk, public VM_ICallCbk, public VM_ICallStatus {
 public:

@@ -386,6 +386,11 @@ void ModemSimulator::QueueCallerAudio(const std::string& bytes) {
     m_audio += bytes;
 }
 
+bool ModemSimulator::CallerAudioSent() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_audio.empty() && m_out.empty();
+}
+
 void ModemSimulator::Dtmf(char digit, DtmfStyle style) {
     std::string codes;
     if (style == DtmfStyle::kSingle) {

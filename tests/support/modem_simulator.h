@@ -42,6 +42,8 @@ public:
     void SendCallerId(const CallerIdSpec& report);
     // Sent while the modem records, with its DLE bytes shielded.
     void QueueCallerAudio(const std::string& bytes);
+    // True once every queued byte of the caller's audio was written.
+    bool CallerAudioSent() const;
     void Dtmf(char digit, DtmfStyle style);
     // A DLE report (l, b, d, s, q) or, with 0, "NO CARRIER".
     void Report(char code);
