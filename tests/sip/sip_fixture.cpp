@@ -73,12 +73,17 @@ sipline::SipSettings SipLineFixture::TestSettings() {
     return s;
 }
 
-void SipLineFixture::StartLine(const sipline::SipSettings& settings) {
+void SipLineFixture::StartService(const sipline::SipSettings& settings) {
     m_sipPort = static_cast<std::uint16_t>(settings.listenPort);
     m_service = std::make_unique<sipline::SipLineService>(settings);
     std::string error;
     ASSERT_TRUE(m_service->Start(&error)) << error;
     m_service->Install();
+}
+
+void SipLineFixture::StartLine(const sipline::SipSettings& settings) {
+    StartService(settings);
+    if (::testing::Test::HasFatalFailure()) return;
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     m_owner.line = std::make_unique<VM_CLine>(0, &m_owner);
     ASSERT_TRUE(m_owner.line->VM_Open(LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,

@@ -49,6 +49,9 @@ protected:
     // Starts the service with the settings, opens line 0 for the owner.
     void StartLine(const sipline::SipSettings& settings);
     void StartLine() { StartLine(TestSettings()); }
+    // Starts and installs the service only: whoever opens line 0 is the
+    // test's (the answer machine in the end-to-end tests).
+    void StartService(const sipline::SipSettings& settings);
     sipline::SipLineService& Service() { return *m_service; }
 
     std::unique_ptr<PeerProcess> Sipp(const std::string& scenario, const Keys& keys,
