@@ -103,7 +103,7 @@ TestMachine& AnswerMachineTest::Machine() {
     if (!m_machine) {
         m_machine = std::make_unique<TestMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
         m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-            return std::make_unique<RecordingCallerID>(parent, owner, &m_callerID);
+            return std::make_unique<testsupport::RecordingCallerID>(parent, owner, &m_callerID);
         });
     }
     return *m_machine;

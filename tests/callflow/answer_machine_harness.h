@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/recording_caller_id.h"
 #include "callflow/answer_machine.h"
 #include "callflow/mailbox_controller.h"
 #include "callflow/toll_saver.h"
@@ -53,21 +54,6 @@ protected:
     VM_CMailboxController* VM_CreateController(bool single) override;
 };
 
-// The caller-ID "window": everything it was told, in order.
-class RecordingCallerID : public VM_CCallerIDDlg {
-public:
-    RecordingCallerID(HWND parent, VM_CAnswerMachine* owner, std::vector<std::string>* lines)
-        : VM_CCallerIDDlg(parent, owner), m_lines(lines) {}
-
-protected:
-    void VM_OnCaller(const std::string& name, const std::string& number) override {
-        m_lines->push_back("caller " + name + " / " + number);
-    }
-    void VM_OnStatus(const std::string& text) override { m_lines->push_back(text); }
-
-private:
-    std::vector<std::string>* m_lines;
-};
 
 struct PostedRecord {
     int folder;

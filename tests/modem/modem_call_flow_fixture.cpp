@@ -1,3 +1,4 @@
+#include "support/recording_caller_id.h"
 #include "modem/modem_call_flow_fixture.h"
 
 #include <chrono>
@@ -21,21 +22,6 @@ constexpr double kTimeScale = 10.0;
 constexpr const char* kClass = "VocerraModemCallFlowTestWindow";
 const WAVEFORMATEX kLineFormat{WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0};
 
-// Lines the caller-ID window is told, kept for the test.
-class StatusLines : public VM_CCallerIDDlg {
-public:
-    StatusLines(HWND parent, VM_CAnswerMachine* owner, std::vector<std::string>* lines)
-        : VM_CCallerIDDlg(parent, owner), m_lines(lines) {}
-
-protected:
-    void VM_OnCaller(const std::string& name, const std::string& number) override {
-        m_lines->push_back("caller " + name + " / " + number);
-    }
-    void VM_OnStatus(const std::string& text) override { m_lines->push_back(text); }
-
-private:
-    std::vector<std::string>* m_lines;
-};
 
 }  // namespace
 
@@ -104,7 +90,7 @@ void ModemCallFlowTest::StartMachine() {
     ASSERT_TRUE(m_modem->WaitFor([&] { return m_service->InService(0); })) << "the modem was not initialised";
     m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
     m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-        return std::make_unique<StatusLines>(parent, owner, &m_status);
+        return std::make_unique<testsupport::RecordingCallerID>(parent, owner, &m_status);
     });
     ASSERT_TRUE(m_machine->VM_Start());
 }

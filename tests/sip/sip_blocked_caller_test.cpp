@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "support/recording_caller_id.h"
 #include "callflow/answer_machine.h"
 #include "callflow/main_window.h"
 #include "callflow/single_mailbox_ctrl.h"
@@ -39,21 +40,6 @@ public:
     void TestBody() override {}
 };
 
-// The caller-ID window: every status shown, in order.
-class StatusTrail : public VM_CCallerIDDlg {
-public:
-    StatusTrail(HWND parent, VM_CAnswerMachine* owner, std::vector<std::string>* lines)
-        : VM_CCallerIDDlg(parent, owner), m_lines(lines) {}
-
-protected:
-    void VM_OnCaller(const std::string& name, const std::string& number) override {
-        m_lines->push_back("caller " + name + " / " + number);
-    }
-    void VM_OnStatus(const std::string& text) override { m_lines->push_back(text); }
-
-private:
-    std::vector<std::string>* m_lines;
-};
 
 class SipBlockedCallerConcurrency : public SipLineFixture {
 protected:
@@ -89,7 +75,7 @@ protected:
         ASSERT_FALSE(HasFatalFailure());
         m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_window.hwnd(), m_book.m_cfg.get());
         m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-            return std::make_unique<StatusTrail>(parent, owner, &m_trail);
+            return std::make_unique<testsupport::RecordingCallerID>(parent, owner, &m_trail);
         });
         ASSERT_TRUE(m_machine->VM_Start());
         Keys keys = CallerKeys(m_peer.Port());
