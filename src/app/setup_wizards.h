@@ -1,0 +1,16 @@
+// The set-up chains of the main window's commands. Each commits only on OK
+// on its last page; Cancel anywhere leaves the configuration, the devices
+// and the greeting files as they were. True when committed.
+#pragma once
+
+class QWidget;
+class VM_CAnswerMachine;
+class VM_CAppCfg;
+
+// The modem page, then the call-handling page.
+bool VM_RunModemSetup(QWidget* parent, VM_CAppCfg& cfg, VM_CAnswerMachine* machine);
+// The sound-device page, the main-greeting page and, with several
+// mailboxes, the mailbox-greeting page.
+bool VM_RunMailboxSetup(QWidget* parent, VM_CAppCfg& cfg);
+// "Setup Remote Retrieval & Email Notification", then "Setup Email".
+bool VM_RunRemoteEmailSetup(QWidget* parent, VM_CAppCfg& cfg);
