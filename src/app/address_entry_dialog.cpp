@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_icons.h"
+#include "app/dialog_buttons.h"
 #include "app/message_box.h"
 #include "app/play_record_control.h"
 #include "app/record_dialogs.h"
@@ -53,9 +54,7 @@ VM_CAddressEntryDialog::VM_CAddressEntryDialog(VM_CAppCfg& cfg, const VM_CTree& 
     m_notes->setMaximumHeight(90);
     m_validating = new QLabel(QString::fromLatin1(VM_ENTRY_VALIDATING_TEXT), this);
     m_validating->setVisible(false);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = VM_MakeOkCancel(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(VM_BuildCaller(addressTree));

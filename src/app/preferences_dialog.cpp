@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_icons.h"
+#include "app/dialog_buttons.h"
 #include "app/autostart.h"
 #include "app/message_box.h"
 #include "app/record_dialogs.h"
@@ -51,9 +52,7 @@ VM_CPreferencesDialog::VM_CPreferencesDialog(VM_CAppCfg& cfg, QWidget* parent) :
         alertLayout->addWidget(choice);
     }
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = VM_MakeOkCancel(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(start);
     layout->addWidget(alert);

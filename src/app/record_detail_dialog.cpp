@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_icons.h"
+#include "app/dialog_buttons.h"
 #include "app/message_box.h"
 #include "app/play_record_control.h"
 #include "app/record_dialogs.h"
@@ -74,9 +75,7 @@ VM_CRecordDetailDialog::VM_CRecordDetailDialog(VM_CAppCfg& cfg, VM_CCallInfo& re
     m_notes->setMinimumHeight(60);
     m_notes->setMaximumHeight(140);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = VM_MakeOkCancel(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(caller);
