@@ -387,6 +387,8 @@ void VM_CMetaphor::VM_SetStartedCommands(std::function<void()> playStarted, std:
     m_pImpl->recordStarted = std::move(recordStarted);
 }
 
+void VM_CMetaphor::VM_ReportProblem(QWidget* parent, const QString& text) { ReportProblem(parent, text); }
+
 VM_CMetaphor::ProblemHandler VM_CMetaphor::VM_SetProblemHandler(ProblemHandler handler) {
     ProblemHandler previous = std::move(ProblemHandlerSlot());
     ProblemHandlerSlot() = std::move(handler);
