@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -284,6 +285,25 @@ TEST_F(MailboxSetup, WithoutSoundCardsBothProblemsShowInRedAndTheButtonReadsOk) 
     page.VM_Advance();
     EXPECT_EQ(page.result(), VM_PAGE_OK);
     EXPECT_EQ(state.playDevice, 5);
+}
+
+TEST_F(MailboxSetup, EveryGreetingGetsAWorkCopyOfItsOwn) {
+    // At the real clock the copies are made within one tick, where
+    // temporary names are handed out alike once their file is gone.
+    platform::SetTimeScale(1.0);
+    DeleteFileA(Path(m_cfg->VM_GetMainGreetingFileName()).c_str());
+    WriteWave(Path(m_cfg->VM_GetMailboxGreetingFileName(4)), Format(WAVE_FORMAT_PCM, 16), Ramp(400));
+    for (int round = 0; round < 3; ++round) {
+        VM_CGreetingWorkCopies copies(*m_cfg);
+        std::set<std::string> paths;
+        for (int i = 0; i < VM_CGreetingWorkCopies::kCount; ++i) {
+            ASSERT_FALSE(copies.VM_GetPath(i).empty());
+            paths.insert(copies.VM_GetPath(i));
+            EXPECT_EQ(copies.VM_Exists(i), i == 4) << i;
+        }
+        EXPECT_EQ(paths.size(), size_t(VM_CGreetingWorkCopies::kCount));
+    }
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u);
 }
 
 TEST_F(MailboxSetup, AGreetingThatCannotBeReplacedKeepsItsOldRecording) {

@@ -21,14 +21,16 @@ bool Exists(const std::string& path) {
 
 VM_CGreetingWorkCopies::VM_CGreetingWorkCopies(VM_CAppCfg& cfg, const std::function<void(int)>& progress)
     : m_cfg(cfg) {
+    // Every name is reserved before any is given up: a temporary name that
+    // is deleted at once would be handed out again, and two greetings would
+    // share one work copy.
+    for (std::string& path : m_paths) path = Take(m_cfg.VM_GetTempFileName());
     for (int i = 0; i < kCount; ++i) {
-        std::string work = Take(m_cfg.VM_GetTempFileName());
         const std::string real = VM_RealPath(i);
         // Without a real greeting (or a copy of it) the work copy must not
         // exist, so the page offers recording only.
-        if (!work.empty() && !(Exists(real) && CopyFileA(real.c_str(), work.c_str(), FALSE)))
-            DeleteFileA(work.c_str());
-        m_paths[i] = work;
+        if (!m_paths[i].empty() && !(Exists(real) && CopyFileA(real.c_str(), m_paths[i].c_str(), FALSE)))
+            DeleteFileA(m_paths[i].c_str());
         if (progress) progress(i + 1);
     }
 }
