@@ -268,6 +268,31 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
     EXPECT_EQ(stored.m_nCallSortOrder, 1);
 }
 
+TEST_F(MailboxSetup, OkOnAFullDiskSaysSoAndLeavesTheStoredFilesWhole) {
+    const std::string mainGreeting = Path(m_cfg->VM_GetMainGreetingFileName());
+    WriteWave(mainGreeting, Format(WAVE_FORMAT_PCM, 16), Ramp(4000, 7));
+    const std::string greetingBefore = ReadFileBytes(mainGreeting);
+    const std::string cfgBefore = CfgBytes();
+    std::unique_ptr<storetest::FileSizeLimit> fullDisk;
+    PageScript script({
+        [&](VM_CChainPage& page) {
+            As<VM_CSoundDevicePage>(page).VM_PlayList()->setCurrentIndex(1);
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            RecordOn(As<VM_CMainGreetingPage>(page).VM_Control());
+            fullDisk = std::make_unique<storetest::FileSizeLimit>(0);
+            Click(page, "first");
+        },
+    });
+    EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg));
+    fullDisk.reset();
+    EXPECT_EQ(m_problems.size(), 2u) << "the settings and the greeting each said so";
+    EXPECT_EQ(CfgBytes(), cfgBefore);
+    EXPECT_EQ(ReadFileBytes(mainGreeting), greetingBefore);
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";
+}
+
 TEST_F(MailboxSetup, WithoutSoundCardsBothProblemsShowInRedAndTheButtonReadsOk) {
     g_nWaveOutDevices = 0;
     g_nWaveInDevices = 0;
