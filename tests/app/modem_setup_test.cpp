@@ -19,6 +19,7 @@
 #include "app/setup/call_page.h"
 #include "app/setup/modem_page.h"
 #include "app/setup_wizards.h"
+#include "callflow/answer_machine.h"
 #include "platform/tapi/tapi_constants.h"
 #include "store/app_config.h"
 #include "support/temp_dir.h"
@@ -240,6 +241,40 @@ TEST_F(ModemSetupTest, CallPageFieldRanges) {
     EXPECT_EQ(page.VM_GetSettings().silenceSeconds, 10);
     page.VM_SecondsEdit()->setText(QStringLiteral("0"));
     EXPECT_EQ(page.VM_GetSettings().silenceSeconds, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A stopped machine with no line service: a restart fails and clears the
+// answering bit, which shows whether the chain asked for one.
+class ModemSetupMachineTest : public ModemSetupTest {
+protected:
+    bool Run(const QString& rings, int modemRow) {
+        VM_CAnswerMachine machine(nullptr, nullptr, cfg.get());
+        ModalScript script;
+        script.On<VM_CModemPage>([modemRow](VM_CModemPage* page) {
+                  page->VM_List()->setCurrentRow(modemRow);
+                  page->VM_FirstButton()->click();
+              })
+            .On<VM_CCallPage>([rings](VM_CCallPage* page) {
+                page->VM_RingsEdit()->setText(rings);
+                page->VM_FirstButton()->click();
+            });
+        return VM_RunModemSetup(nullptr, *cfg, &machine);
+    }
+};
+
+TEST_F(ModemSetupMachineTest, OnlyAChangedLineRestartsTheMachine) {
+    ASSERT_TRUE(cfg->VM_IsFlag(VM_FLAG_ANSWERING));
+    ASSERT_TRUE(Run(QStringLiteral("4"), 0));  // "Voice A", line 1, as configured
+    EXPECT_TRUE(cfg->VM_IsFlag(VM_FLAG_ANSWERING));
+    EXPECT_EQ(cfg->m_nRings, 4);
+    ASSERT_TRUE(Run(QStringLiteral("4"), 1));
+    EXPECT_EQ(cfg->m_idLine, 2);
+    EXPECT_FALSE(cfg->VM_IsFlag(VM_FLAG_ANSWERING));
+    EXPECT_FALSE(VM_CAppCfg(dir.path().c_str()).VM_IsFlag(VM_FLAG_ANSWERING));
 }
 
 }  // namespace
