@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/app_icons.h"
 #include "app/command_table.h"
 #include "app/entry_list_view.h"
 #include "app/folder_tree_view.h"
@@ -29,34 +30,10 @@ constexpr int kPageIndex[2] = {0, 1};
 
 int Index(VM_CMainViews::Page page) { return kPageIndex[page == VM_CMainViews::Page::kMessages ? 0 : 1]; }
 
-// The toolbar pictures: the desktop theme's, else the style's own.
-QIcon CommandIcon(const QStyle* style, int command) {
-    struct Picture {
-        int command;
-        const char* themeName;
-        QStyle::StandardPixmap fallback;
-    };
-    static const Picture pictures[] = {
-        {kCmdAddCaller, "contact-new", QStyle::SP_FileDialogNewFolder},
-        {kCmdOpen, "document-open", QStyle::SP_DialogOpenButton},
-        {kCmdSaveAs, "document-save-as", QStyle::SP_DialogSaveButton},
-        {kCmdMove, "go-next", QStyle::SP_ArrowForward},
-        {kCmdDelete, "edit-delete", QStyle::SP_TrashIcon},
-        {kCmdFind, "edit-find", QStyle::SP_FileDialogContentsView},
-        {kCmdAnswer, "call-start", QStyle::SP_DialogYesButton},
-        {kCmdHelp, "help-contents", QStyle::SP_DialogHelpButton},
-        {kCmdAbout, "help-about", QStyle::SP_MessageBoxInformation},
-    };
-    for (const Picture& picture : pictures)
-        if (picture.command == command)
-            return QIcon::fromTheme(picture.themeName, style->standardIcon(picture.fallback));
-    return QIcon();
-}
-
 }  // namespace
 
-VM_CMainViews::VM_CMainViews(VM_CAppCfg& cfg, HWND window, VM_CTollSaver* tollSaver)
-    : m_cfg(cfg), m_hWnd(window), m_calls(std::make_unique<VM_CCallMediator>(&cfg, tollSaver, window)),
+VM_CMainViews::VM_CMainViews(VM_CAppCfg& cfg, VM_CMediator& mediator, HWND window, VM_CTollSaver* tollSaver)
+    : m_cfg(cfg), m_hWnd(window), m_mediator(mediator), m_calls(std::make_unique<VM_CCallMediator>(&cfg, tollSaver, window)),
       m_callLog(cfg), m_addrList(cfg) {
     m_calls->VM_SetFiledListener([this](const VM_SFiledCall& call) {
         VM_OnFiled(call.folderId, call.filed, !call.recording.empty());
@@ -170,7 +147,7 @@ void VM_CMainViews::VM_BuildActions(QMainWindow* frame) {
         action->setStatusTip(QString::fromUtf8(info.tooltip));
         action->setToolTip(QString::fromUtf8(info.tooltip));
         action->setCheckable(info.checkable);
-        action->setIcon(CommandIcon(frame->style(), info.id));
+        action->setIcon(VM_CommandIcon(info.id));
         if (info.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(info.shortcut)));
         const int id = info.id;
         connect(action, &QAction::triggered, this, [this, id] { m_mediator.VM_Execute(id, nullptr); });
@@ -312,6 +289,8 @@ void VM_CMainViews::VM_RefreshShown() {
         VM_FillList(page);
     }
 }
+
+void VM_CMainViews::VM_StopNotices() { m_calls->VM_StopNotices(); }
 
 bool VM_CMainViews::VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return m_calls->VM_OnMessage(window, message, wParam, lParam, result);

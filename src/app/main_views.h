@@ -56,8 +56,9 @@ public:
     };
 
     // window: the main window the devices post to (null: none, new-call
-    // notices then go out before filing, on this thread).
-    VM_CMainViews(VM_CAppCfg& cfg, HWND window, VM_CTollSaver* tollSaver);
+    // notices then go out before filing, on this thread). The commands are
+    // registered on mediator, which must outlive the views.
+    VM_CMainViews(VM_CAppCfg& cfg, VM_CMediator& mediator, HWND window, VM_CTollSaver* tollSaver);
     ~VM_CMainViews() override;
 
     VM_CMediator& VM_GetMediator() { return m_mediator; }
@@ -70,6 +71,9 @@ public:
     // Whether the toolbar's answer button shows the answering flag.
     void VM_RefreshAnswerState();
 
+    // At exit: the notices still going out are cut short; their records
+    // come back as posted messages.
+    void VM_StopNotices();
     // The new-call and remote-delete messages.
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // What the window shows, for the commands and the tests.
@@ -131,7 +135,7 @@ private:
 
     VM_CAppCfg& m_cfg;
     HWND m_hWnd;
-    VM_CMediator m_mediator;
+    VM_CMediator& m_mediator;
     Hooks m_hooks;
     VM_CAnswerMachine* m_pMachine = nullptr;
     std::unique_ptr<VM_CCallMediator> m_calls;
