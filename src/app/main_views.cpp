@@ -10,7 +10,6 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/app_icons.h"
@@ -147,6 +146,7 @@ void VM_CMainViews::VM_BuildActions(QMainWindow* frame) {
         action->setStatusTip(QString::fromUtf8(info.tooltip));
         action->setToolTip(QString::fromUtf8(info.tooltip));
         action->setCheckable(info.checkable);
+        if (info.caption != nullptr) action->setIconText(QString::fromUtf8(info.caption));
         action->setIcon(VM_CommandIcon(info.id));
         if (info.shortcut != nullptr) action->setShortcut(QKeySequence(QString::fromUtf8(info.shortcut)));
         const int id = info.id;
@@ -182,12 +182,7 @@ void VM_CMainViews::VM_BuildToolBar(QMainWindow* frame) {
             m_toolBar->addSeparator();
             continue;
         }
-        QAction* action = VM_GetAction(id);
-        m_toolBar->addAction(action);
-        if (QWidget* button = m_toolBar->widgetForAction(action)) {
-            button->setToolTip(QString::fromUtf8(VM_FindCommand(id)->tooltip));
-            static_cast<QToolButton*>(button)->setText(QString::fromUtf8(VM_FindCommand(id)->caption));
-        }
+        m_toolBar->addAction(VM_GetAction(id));
     }
 }
 
