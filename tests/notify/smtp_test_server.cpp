@@ -86,8 +86,11 @@ void SmtpTestServer::Start() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    // The script lies beside this file.
-    const std::string script = (std::filesystem::path(__FILE__).parent_path() / "smtp_server.py").string();
+    // The script lies beside this file. __FILE__ is relative when the
+    // compiler cache rewrites paths, and ctest runs elsewhere; the test data
+    // folder is always absolute.
+    const std::string script =
+        (std::filesystem::path(VOCERRA_TEST_DATA).parent_path() / "notify" / "smtp_server.py").string();
     const char* argv[] = {"/usr/bin/python3", script.c_str(), m_dir.path().c_str(), nullptr};
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
