@@ -67,8 +67,14 @@ void VM_CAppMediator::Impl::RegisterDialogs() {
             if (views) views->VM_RefreshAnswerState();
         });
     });
-    commands.VM_Register(kCmdMailboxSetup,
-                         [this](void*) { return Run([this] { VM_RunMailboxSetup(frame, *cfg); }); });
+    commands.VM_Register(kCmdMailboxSetup, [this](void*) {
+        return Run([this] {
+            // One mailbox or several changes the call log's columns.
+            VM_RunMailboxSetup(frame, *cfg, machine, [this](bool mailboxChoiceChanged) {
+                if (mailboxChoiceChanged && views) views->VM_RefreshAll();
+            });
+        });
+    });
     commands.VM_Register(kCmdRemoteEmailSetup,
                          [this](void*) { return Run([this] { VM_RunRemoteEmailSetup(frame, *cfg); }); });
 }

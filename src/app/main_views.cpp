@@ -277,6 +277,12 @@ void VM_CMainViews::VM_RefreshFolderState(int folderId) {
     VM_GetTreeView(Page::kMessages)->VM_SetFolderState(folderId, state);
 }
 
+void VM_CMainViews::VM_RefreshAll() {
+    m_callLog.VM_ApplyStoredSort();
+    m_addrList.VM_ApplyStoredSort();
+    VM_RefreshShown();
+}
+
 void VM_CMainViews::VM_RefreshShown() {
     for (Page page : {Page::kMessages, Page::kAddresses}) {
         const QSignalBlocker block(VM_GetTreeView(page));

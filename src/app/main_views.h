@@ -68,6 +68,9 @@ public:
     // Loads the folder trees (with their default folders when empty), makes
     // the views in frame and shows what the configuration's flags say.
     void VM_Create(QMainWindow* frame);
+    // After the settings changed the columns or the stored sort: every
+    // view sorted and filled again.
+    void VM_RefreshAll();
     // Whether the toolbar's answer button shows the answering flag.
     void VM_RefreshAnswerState();
 
