@@ -105,7 +105,10 @@ VM_CAppMediator::VM_CAppMediator(VM_CAppCfg* cfg) : m_pImpl(new Impl) {
     m_pImpl->RegisterDialogs();
 }
 
-VM_CAppMediator::~VM_CAppMediator() { delete m_pImpl; }
+VM_CAppMediator::~VM_CAppMediator() {
+    if (m_pImpl->views) m_pImpl->views->VM_EmptyDeletedOnExit();
+    delete m_pImpl;
+}
 
 void VM_CAppMediator::VM_Bind(VM_CAnswerMachine* machine, VM_CAlertCtrl* alert, VM_CTrayIcon* tray,
                               VM_CTollSaver* tollSaver) {

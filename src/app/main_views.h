@@ -74,6 +74,10 @@ public:
     // Whether the toolbar's answer button shows the answering flag.
     void VM_RefreshAnswerState();
 
+    // When the program ends with the empty-on-exit flag (0x10): every
+    // record of "Deleted Messages" goes with its recording. True when done
+    // or not asked for.
+    bool VM_EmptyDeletedOnExit();
     // At exit: the notices still going out are cut short; their records
     // come back as posted messages.
     void VM_StopNotices();

@@ -392,3 +392,67 @@ TEST(FolderChoiceDialog, CopyOffersNeitherTheRootNorDeletedMessages) {
     EXPECT_TRUE(move.VM_IsOffered(cfg.m_idDeleted));
     EXPECT_EQ(move.VM_GetChosenFolder(), cfg.m_idInbox);
 }
+
+TEST_F(MainViews, BlockCallerFilesABlockingEntryAfterBackAndCancelPaths) {
+    Create();
+    NewCall(m_cfg.m_idInbox, Call("Ann"));
+    CallList()->VM_SelectOnly(0);
+    int edits = 0;
+    m_views->VM_GetHooks().editAddress = [&](VM_CAddrEntry& entry, int, const char* title) {
+        ++edits;
+        EXPECT_STREQ(title, "New");
+        EXPECT_STREQ(entry.VM_GetAttr(VM_CAddrEntry::kAttrName), "Ann");
+        EXPECT_STREQ(entry.VM_GetAttr(VM_CAddrEntry::kAttrOffice), "555-Ann");
+        return true;
+    };
+    // Cancelled in the folder dialog: nothing is filed.
+    m_views->VM_GetHooks().chooseAddressFolder = [](int) { return -1; };
+    EXPECT_EQ(Run(kCmdBlockCaller), 0);
+    // "<< Back" once, then a folder that is not on screen.
+    const int friends = m_views->VM_GetTree(Page::kAddresses).VM_GetChildren(
+        m_views->VM_GetTree(Page::kAddresses).VM_Find(0))[0]->m_id;
+    int asked = 0;
+    m_views->VM_GetHooks().chooseAddressFolder = [&](int) { return ++asked == 1 ? -2 : friends; };
+    edits = 0;
+    EXPECT_EQ(Run(kCmdBlockCaller), 1);
+    EXPECT_EQ(edits, 2);
+    std::unique_ptr<char[]> path(m_cfg.VM_GetAddressListFileName(friends));
+    VM_CAddrEntry prototype;
+    VM_CList stored(&prototype, path.get(), 0);
+    ASSERT_EQ(stored.VM_GetCount(), 1);
+    EXPECT_EQ(stored.VM_GetAt(0)->VM_GetFlags(), VM_CAddrEntry::kFlagBlockTone | VM_CAddrEntry::kFlagBulkCall);
+}
+
+TEST_F(MainViews, NewAddressEntryJoinsTheShownAddressList) {
+    Create(VM_FLAG_FOLDER_TREE);
+    ASSERT_EQ(m_views->VM_GetPage(), Page::kAddresses);
+    m_views->VM_GetHooks().editAddress = [](VM_CAddrEntry& entry, int, const char*) {
+        entry.VM_SetAttr(VM_CAddrEntry::kAttrName, "Zed");
+        return true;
+    };
+    EXPECT_EQ(Run(kCmdNewAddress), 1);
+    EXPECT_EQ(ShownNames(), "Zed;");
+    EXPECT_EQ(m_views->VM_GetListView(Page::kAddresses)->VM_GetSelectedRows(), std::vector<int>{0});
+    // Add caller belongs to the call log; Copy to messages only.
+    EXPECT_EQ(Run(kCmdAddCaller), 0);
+    EXPECT_EQ(Run(kCmdCopy), 0);
+    // Cancelled: no entry.
+    m_views->VM_GetHooks().editAddress = [](VM_CAddrEntry&, int, const char*) { return false; };
+    EXPECT_EQ(Run(kCmdNewAddress), 0);
+    EXPECT_EQ(ShownNames(), "Zed;");
+}
+
+TEST_F(MainViews, DeletedMessagesAreEmptiedOnExitOnlyWhenAsked) {
+    Create();
+    NewCall(m_cfg.m_idDeleted, Call("Ann"));
+    EXPECT_TRUE(m_views->VM_EmptyDeletedOnExit());
+    EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "Ann;");  // the flag is off
+    m_cfg.m_dwFlags |= VM_FLAG_EMPTY_DELETED;
+    ASSERT_TRUE(m_views->VM_ShowFolder(Page::kMessages, m_cfg.m_idDeleted));
+    const std::string recording = m_views->VM_GetCallLog().VM_GetRecord(0)->VM_GetWaveFile();
+    EXPECT_TRUE(m_views->VM_EmptyDeletedOnExit());
+    EXPECT_EQ(ShownNames(), "");
+    EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "");
+    EXPECT_FALSE(FileExists(recording));
+    EXPECT_FALSE(FolderBold(m_cfg.m_idDeleted));
+}
