@@ -229,6 +229,7 @@ TEST_F(MainViews, DeleteMovesToDeletedMessagesThenDeletesTheRecording) {
     EXPECT_EQ(Run(kCmdDelete), 1);
     EXPECT_EQ(NamesInFile(m_cfg.m_idInbox), "");
     EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "Ann;");
+    EXPECT_TRUE(FileExists(wave));  // moved, not deleted
     EXPECT_TRUE(FolderBold(m_cfg.m_idDeleted));
     ASSERT_TRUE(m_views->VM_ShowFolder(Page::kMessages, m_cfg.m_idDeleted));
     EXPECT_EQ(ShownNames(), "Ann;");
