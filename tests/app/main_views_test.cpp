@@ -457,3 +457,57 @@ TEST_F(MainViews, DeletedMessagesAreEmptiedOnExitOnlyWhenAsked) {
     EXPECT_FALSE(FileExists(recording));
     EXPECT_FALSE(FolderBold(m_cfg.m_idDeleted));
 }
+
+TEST(DragVisitors, NeitherTheShownFolderNorTheMessageRootTakesADrop) {
+    VM_TestQtApp();
+    TempDir home;
+    VM_CAppCfg cfg(home.path().c_str());
+    VM_CTree tree(new VM_CTreeItem, nullptr);
+    ASSERT_TRUE(VM_AddDefaultFolders(tree, VM_ETreeKind::kMessages, cfg));
+    VM_CDragDropState state;
+    QWidget list;
+    EXPECT_FALSE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 0));  // nothing selected
+    EXPECT_FALSE(state.VM_IsActive());
+    ASSERT_TRUE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 2));
+    const VM_CDragMoveVisitor over;
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(0), cfg.m_idInbox));
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idInbox), cfg.m_idInbox));
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kAddresses, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox));
+    EXPECT_TRUE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox));
+    EXPECT_EQ(state.VM_GetTarget(), cfg.m_idBulkCall);
+    VM_CMediator mediator;
+    VM_SDropArgs seen;
+    mediator.VM_Register(kCmdDrop, [&](void* arg) {
+        seen = *static_cast<VM_SDropArgs*>(arg);
+        return 1;
+    });
+    const VM_CDropVisitor drop{VM_CConcreteCmd(kCmdDrop, &mediator)};
+    // Released over the root: no command, and the drag is over all the same.
+    EXPECT_EQ(drop.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(0), cfg.m_idInbox), 0);
+    EXPECT_FALSE(state.VM_IsActive());
+    ASSERT_TRUE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 1));
+    EXPECT_EQ(drop.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox), 1);
+    EXPECT_EQ(seen.source, &list);
+    EXPECT_EQ(seen.targetFolderId, cfg.m_idBulkCall);
+    EXPECT_FALSE(state.VM_IsActive());
+}
+
+TEST_F(MainViews, SortCommandsReverseOnRepeatAndAreRemembered) {
+    Create();
+    for (const char* name : {"Bob", "Ann", "Cy"}) NewCall(m_cfg.m_idInbox, Call(name, false));
+    // The first-run sort is by name, ascending: the command reverses it.
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Cy;Bob;Ann;");
+    VM_CAppCfg stored(m_home.path().c_str());
+    EXPECT_EQ(stored.m_nCallSortColumn, 0);
+    EXPECT_EQ(stored.m_nCallSortOrder, kSortDescending);
+    // Another column keeps the direction; the same column again reverses it.
+    EXPECT_EQ(Run(kCmdSortTime), 1);
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Cy;Bob;Ann;");
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Ann;Bob;Cy;");
+    // No mailbox column while there is one mailbox: nothing to sort by.
+    EXPECT_EQ(Run(kCmdSortMailbox), 1);
+    EXPECT_EQ(ShownNames(), "Ann;Bob;Cy;");
+}
