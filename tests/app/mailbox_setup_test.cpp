@@ -24,7 +24,6 @@
 #include "app/mailbox_setup/greeting_work_copies.h"
 #include "app/mailbox_setup/mailbox_greeting_page.h"
 #include "app/mailbox_setup/main_greeting_page.h"
-#include "app/mailbox_setup/setup_colours.h"
 #include "app/mailbox_setup/sound_device_page.h"
 #include "app/message_pump.h"
 #include "app/play_record_control.h"
@@ -62,7 +61,7 @@ std::string Path(char* owned) {
 // page shown, as a modal dialog.
 class PageScript {
 public:
-    using Step = std::function<void(VM_CChainPage&)>;
+    using Step = std::function<void(VM_CSetupPage&)>;
     explicit PageScript(std::vector<Step> steps) : m_steps(std::move(steps)) {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
         m_timer.start(5);
@@ -71,7 +70,7 @@ public:
 
 private:
     void Poll() {
-        auto* page = qobject_cast<VM_CChainPage*>(QApplication::activeModalWidget());
+        auto* page = qobject_cast<VM_CSetupPage*>(QApplication::activeModalWidget());
         if (page == nullptr || page->property("scripted").toBool()) return;
         page->setProperty("scripted", true);
         if (m_next >= m_steps.size()) {
@@ -93,13 +92,13 @@ private:
 };
 
 template <class T>
-T& As(VM_CChainPage& page) {
+T& As(VM_CSetupPage& page) {
     auto* typed = qobject_cast<T*>(&page);
     if (typed == nullptr) throw std::runtime_error("unexpected page " + page.objectName().toStdString());
     return *typed;
 }
 
-void Click(VM_CChainPage& page, const char* button) { page.findChild<QPushButton*>(button)->click(); }
+void Click(VM_CSetupPage& page, const char* button) { page.findChild<QPushButton*>(button)->click(); }
 
 // As the user types: the field's own key handling, not a programmatic set.
 void Type(QLineEdit* field, const QString& text) {
@@ -166,13 +165,13 @@ TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWer
     const std::string cfgBefore = CfgBytes();
     std::string recorded;
     PageScript script({
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& sound = As<VM_CSoundDevicePage>(page);
             sound.VM_PlayList()->setCurrentIndex(1);
             sound.VM_EnhanceBox()->setChecked(false);
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& main = As<VM_CMainGreetingPage>(page);
             // The work copy holds the old greeting, so everything is offered.
             EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF);
@@ -180,7 +179,7 @@ TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWer
             main.VM_MultipleBox()->setChecked(true);
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             RecordOn(As<VM_CMailboxGreetingPage>(page).VM_Control());
             Click(page, "cancel");
         },
@@ -203,7 +202,7 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
     std::string mainRecorded;
     std::string box3Recorded;
     PageScript script({
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& sound = As<VM_CSoundDevicePage>(page);
             EXPECT_EQ(page.VM_FirstButton()->text(), "Next >>");
             EXPECT_EQ(sound.VM_PlayList()->currentText(), "Default Audio Device");
@@ -212,7 +211,7 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
             sound.VM_EnhanceBox()->setChecked(false);
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& main = As<VM_CMainGreetingPage>(page);
             EXPECT_FALSE(main.VM_MultipleBox()->isChecked());
             EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
@@ -223,17 +222,17 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
             EXPECT_FALSE(main.VM_Explanation()->isHidden());
             Click(page, "back");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             EXPECT_EQ(As<VM_CSoundDevicePage>(page).VM_PlayList()->currentIndex(), 1) << "kept across Back";
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& main = As<VM_CMainGreetingPage>(page);
             EXPECT_TRUE(main.VM_MultipleBox()->isChecked()) << "kept across Back";
             EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF) << "the recording is still there";
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             auto& box = As<VM_CMailboxGreetingPage>(page);
             EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 0 ");
             Type(box.VM_NumberField(), "3");
@@ -275,11 +274,11 @@ TEST_F(MailboxSetup, OkOnAFullDiskSaysSoAndLeavesTheStoredFilesWhole) {
     const std::string cfgBefore = CfgBytes();
     std::unique_ptr<storetest::FileSizeLimit> fullDisk;
     PageScript script({
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             As<VM_CSoundDevicePage>(page).VM_PlayList()->setCurrentIndex(1);
             Click(page, "first");
         },
-        [&](VM_CChainPage& page) {
+        [&](VM_CSetupPage& page) {
             RecordOn(As<VM_CMainGreetingPage>(page).VM_Control());
             fullDisk = std::make_unique<storetest::FileSizeLimit>(0);
             Click(page, "first");
@@ -300,14 +299,14 @@ TEST_F(MailboxSetup, WithoutSoundCardsBothProblemsShowInRedAndTheButtonReadsOk) 
     VM_CSoundDevicePage page(nullptr, state);
     EXPECT_EQ(page.VM_PlayGroup()->title(), " Playing Problem");
     EXPECT_EQ(page.VM_RecordGroup()->title(), " Recording Problem");
-    EXPECT_EQ(page.VM_PlayGroup()->palette().color(QPalette::WindowText), VM_ProblemColour());
-    EXPECT_EQ(page.VM_RecordGroup()->palette().color(QPalette::WindowText), VM_ProblemColour());
+    EXPECT_EQ(page.VM_PlayGroup()->palette().color(QPalette::WindowText), VM_IndicationColour(true));
+    EXPECT_EQ(page.VM_RecordGroup()->palette().color(QPalette::WindowText), VM_IndicationColour(true));
     EXPECT_EQ(page.VM_PlayList(), nullptr);
     EXPECT_EQ(page.VM_RecordList(), nullptr);
     EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
     // Leading on keeps the ids the configuration had.
     state.playDevice = 5;
-    page.VM_Advance();
+    page.VM_Forward();
     EXPECT_EQ(page.result(), VM_PAGE_OK);
     EXPECT_EQ(state.playDevice, 5);
 }

@@ -32,7 +32,7 @@ std::unique_ptr<VM_CGreetingWorkCopies> LoadWorkCopies(QWidget* parent, VM_CAppC
 }
 
 int RunPage(Page page, QWidget* parent, VM_SMailboxSetupState& state, const VM_CGreetingWorkCopies& copies) {
-    std::unique_ptr<VM_CChainPage> dialog;
+    std::unique_ptr<VM_CSetupPage> dialog;
     switch (page) {
         case kSoundDevices: dialog = std::make_unique<VM_CSoundDevicePage>(parent, state); break;
         case kMainGreeting:
