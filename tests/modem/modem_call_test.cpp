@@ -156,6 +156,22 @@ TEST_F(ModemLineTest, DropWhilePlayingAbortsThePlayBeforeHangingUp) {
     EXPECT_FALSE(m_modem->OffHook());
 }
 
+// A modem that takes the sound in real time: the play is done only once the
+// modem has it all, so the owner hanging up at the done notice cuts none of it.
+TEST_F(ModemLineTest, DropAtThePlaysDoneNoticeLosesNoneOfTheSound) {
+    Start(Family::kV253);
+    VM_CCall* call = RingAndAnswer();
+    ASSERT_NE(call, nullptr);
+    m_modem->PacePlaying(40);
+    // More than the port holds, so the modem is still taking it at the end.
+    const std::string goodBye = AwkwardAudio(20000);
+    ASSERT_TRUE(PlayOn(WaveOut(), kMuLaw, goodBye));
+    ASSERT_TRUE(call->VM_Drop());
+    ASSERT_TRUE(Pump([&] { return CallReached(LINECALLSTATE_IDLE); }));
+    EXPECT_EQ(FirstDifference(m_modem->Played(), goodBye), "same");
+    EXPECT_FALSE(m_modem->OffHook());
+}
+
 TEST_F(ModemLineTest, CallerIdBeforeTheFirstRingWithheldNumber) {
     Start(Family::kV253);
     modemsim::CallerIdSpec withheld;
