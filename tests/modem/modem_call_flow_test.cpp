@@ -22,7 +22,7 @@ TEST_F(ModemCallFlowConcurrency, CallerHearsTheWholeGreetingThenTheBeepAndTheMes
     StartMachine();
     const std::string tone = CallerTone(700.0, 6000);
     m_modem->QueueCallerAudio(tone);  // sent once the modem records
-    ASSERT_TRUE(RingUntilAnswered("5550100"));
+    ASSERT_TRUE(RingUntilAnswered("5550100")) << testing::PrintToString(m_modem->Commands());
     ASSERT_TRUE(HearAtLeast("Prp0000", kStarted)) << Joined(Heard());
     ASSERT_TRUE(PumpUntil([&] { return m_modem->Recording() && m_modem->CallerAudioSent(); }))
         << Joined(Heard()) << " recording " << m_modem->Recording() << " sent " << m_modem->CallerAudioSent()
@@ -60,7 +60,7 @@ TEST_F(ModemCallFlowConcurrency, CallerHearsTheWholeGreetingThenTheBeepAndTheMes
 TEST_F(ModemCallFlowConcurrency, OwnerPressesPoundAndThePasswordByTouchToneAndHearsTheMessageMenu) {
     m_cfg->VM_SetFlag(true, VM_FLAG_REMOTE_RETRIEVAL);
     StartMachine();
-    ASSERT_TRUE(RingUntilAnswered("5550100"));
+    ASSERT_TRUE(RingUntilAnswered("5550100")) << testing::PrintToString(m_modem->Commands());
     ASSERT_TRUE(HearAtLeast("GTMain", kWellUnderWay)) << Joined(Heard());
     Press("#");
     ASSERT_TRUE(HearAtLeast("Prp0016", kWellUnderWay))
