@@ -67,8 +67,14 @@ void VM_CAppMediator::Impl::RegisterDialogs() {
             if (views) views->VM_RefreshAnswerState();
         });
     });
-    commands.VM_Register(kCmdMailboxSetup,
-                         [this](void*) { return Run([this] { VM_RunMailboxSetup(frame, *cfg); }); });
+    commands.VM_Register(kCmdMailboxSetup, [this](void*) {
+        return Run([this] {
+            // One mailbox or several changes the call log's columns.
+            VM_RunMailboxSetup(frame, *cfg, machine, [this](bool mailboxChoiceChanged) {
+                if (mailboxChoiceChanged && views) views->VM_RefreshAll();
+            });
+        });
+    });
     commands.VM_Register(kCmdRemoteEmailSetup,
                          [this](void*) { return Run([this] { VM_RunRemoteEmailSetup(frame, *cfg); }); });
 }
@@ -99,7 +105,10 @@ VM_CAppMediator::VM_CAppMediator(VM_CAppCfg* cfg) : m_pImpl(new Impl) {
     m_pImpl->RegisterDialogs();
 }
 
-VM_CAppMediator::~VM_CAppMediator() { delete m_pImpl; }
+VM_CAppMediator::~VM_CAppMediator() {
+    if (m_pImpl->views) m_pImpl->views->VM_EmptyDeletedOnExit();
+    delete m_pImpl;
+}
 
 void VM_CAppMediator::VM_Bind(VM_CAnswerMachine* machine, VM_CAlertCtrl* alert, VM_CTrayIcon* tray,
                               VM_CTollSaver* tollSaver) {

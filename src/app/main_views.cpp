@@ -20,6 +20,7 @@
 #include "callflow/callflow_messages.h"
 #include "shell/call_mediator.h"
 #include "store/app_config.h"
+#include "store/deleted_messages.h"
 #include "store/folder_tree_model.h"
 #include "store/tree_node.h"
 
@@ -277,12 +278,26 @@ void VM_CMainViews::VM_RefreshFolderState(int folderId) {
     VM_GetTreeView(Page::kMessages)->VM_SetFolderState(folderId, state);
 }
 
+void VM_CMainViews::VM_RefreshAll() {
+    m_callLog.VM_ApplyStoredSort();
+    m_addrList.VM_ApplyStoredSort();
+    VM_RefreshShown();
+}
+
 void VM_CMainViews::VM_RefreshShown() {
     for (Page page : {Page::kMessages, Page::kAddresses}) {
         const QSignalBlocker block(VM_GetTreeView(page));
         VM_GetTreeView(page)->VM_Fill(VM_GetTree(page));
         VM_FillList(page);
     }
+}
+
+bool VM_CMainViews::VM_EmptyDeletedOnExit() {
+    if (!(m_cfg.m_dwFlags & VM_FLAG_EMPTY_DELETED)) return true;
+    if (!VM_EmptyDeletedMessages(m_cfg, m_callLog.VM_GetList())) return false;
+    VM_RefreshFolderState(m_cfg.m_idDeleted);
+    if (m_callLog.VM_GetFolderId() == m_cfg.m_idDeleted) VM_FillList(Page::kMessages);
+    return true;
 }
 
 void VM_CMainViews::VM_StopNotices() { m_calls->VM_StopNotices(); }

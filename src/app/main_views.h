@@ -68,9 +68,16 @@ public:
     // Loads the folder trees (with their default folders when empty), makes
     // the views in frame and shows what the configuration's flags say.
     void VM_Create(QMainWindow* frame);
+    // After the settings changed the columns or the stored sort: every
+    // view sorted and filled again.
+    void VM_RefreshAll();
     // Whether the toolbar's answer button shows the answering flag.
     void VM_RefreshAnswerState();
 
+    // When the program ends with the empty-on-exit flag (0x10): every
+    // record of "Deleted Messages" goes with its recording. True when done
+    // or not asked for.
+    bool VM_EmptyDeletedOnExit();
     // At exit: the notices still going out are cut short; their records
     // come back as posted messages.
     void VM_StopNotices();

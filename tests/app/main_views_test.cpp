@@ -229,6 +229,7 @@ TEST_F(MainViews, DeleteMovesToDeletedMessagesThenDeletesTheRecording) {
     EXPECT_EQ(Run(kCmdDelete), 1);
     EXPECT_EQ(NamesInFile(m_cfg.m_idInbox), "");
     EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "Ann;");
+    EXPECT_TRUE(FileExists(wave));  // moved, not deleted
     EXPECT_TRUE(FolderBold(m_cfg.m_idDeleted));
     ASSERT_TRUE(m_views->VM_ShowFolder(Page::kMessages, m_cfg.m_idDeleted));
     EXPECT_EQ(ShownNames(), "Ann;");
@@ -391,4 +392,122 @@ TEST(FolderChoiceDialog, CopyOffersNeitherTheRootNorDeletedMessages) {
     EXPECT_FALSE(move.VM_IsOffered(0));
     EXPECT_TRUE(move.VM_IsOffered(cfg.m_idDeleted));
     EXPECT_EQ(move.VM_GetChosenFolder(), cfg.m_idInbox);
+}
+
+TEST_F(MainViews, BlockCallerFilesABlockingEntryAfterBackAndCancelPaths) {
+    Create();
+    NewCall(m_cfg.m_idInbox, Call("Ann"));
+    CallList()->VM_SelectOnly(0);
+    int edits = 0;
+    m_views->VM_GetHooks().editAddress = [&](VM_CAddrEntry& entry, int, const char* title) {
+        ++edits;
+        EXPECT_STREQ(title, "New");
+        EXPECT_STREQ(entry.VM_GetAttr(VM_CAddrEntry::kAttrName), "Ann");
+        EXPECT_STREQ(entry.VM_GetAttr(VM_CAddrEntry::kAttrOffice), "555-Ann");
+        return true;
+    };
+    // Cancelled in the folder dialog: nothing is filed.
+    m_views->VM_GetHooks().chooseAddressFolder = [](int) { return -1; };
+    EXPECT_EQ(Run(kCmdBlockCaller), 0);
+    // "<< Back" once, then a folder that is not on screen.
+    const int friends = m_views->VM_GetTree(Page::kAddresses).VM_GetChildren(
+        m_views->VM_GetTree(Page::kAddresses).VM_Find(0))[0]->m_id;
+    int asked = 0;
+    m_views->VM_GetHooks().chooseAddressFolder = [&](int) { return ++asked == 1 ? -2 : friends; };
+    edits = 0;
+    EXPECT_EQ(Run(kCmdBlockCaller), 1);
+    EXPECT_EQ(edits, 2);
+    std::unique_ptr<char[]> path(m_cfg.VM_GetAddressListFileName(friends));
+    VM_CAddrEntry prototype;
+    VM_CList stored(&prototype, path.get(), 0);
+    ASSERT_EQ(stored.VM_GetCount(), 1);
+    EXPECT_EQ(stored.VM_GetAt(0)->VM_GetFlags(), VM_CAddrEntry::kFlagBlockTone | VM_CAddrEntry::kFlagBulkCall);
+}
+
+TEST_F(MainViews, NewAddressEntryJoinsTheShownAddressList) {
+    Create(VM_FLAG_FOLDER_TREE);
+    ASSERT_EQ(m_views->VM_GetPage(), Page::kAddresses);
+    m_views->VM_GetHooks().editAddress = [](VM_CAddrEntry& entry, int, const char*) {
+        entry.VM_SetAttr(VM_CAddrEntry::kAttrName, "Zed");
+        return true;
+    };
+    EXPECT_EQ(Run(kCmdNewAddress), 1);
+    EXPECT_EQ(ShownNames(), "Zed;");
+    EXPECT_EQ(m_views->VM_GetListView(Page::kAddresses)->VM_GetSelectedRows(), std::vector<int>{0});
+    // Add caller belongs to the call log; Copy to messages only.
+    EXPECT_EQ(Run(kCmdAddCaller), 0);
+    EXPECT_EQ(Run(kCmdCopy), 0);
+    // Cancelled: no entry.
+    m_views->VM_GetHooks().editAddress = [](VM_CAddrEntry&, int, const char*) { return false; };
+    EXPECT_EQ(Run(kCmdNewAddress), 0);
+    EXPECT_EQ(ShownNames(), "Zed;");
+}
+
+TEST_F(MainViews, DeletedMessagesAreEmptiedOnExitOnlyWhenAsked) {
+    Create();
+    NewCall(m_cfg.m_idDeleted, Call("Ann"));
+    EXPECT_TRUE(m_views->VM_EmptyDeletedOnExit());
+    EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "Ann;");  // the flag is off
+    m_cfg.m_dwFlags |= VM_FLAG_EMPTY_DELETED;
+    ASSERT_TRUE(m_views->VM_ShowFolder(Page::kMessages, m_cfg.m_idDeleted));
+    const std::string recording = m_views->VM_GetCallLog().VM_GetRecord(0)->VM_GetWaveFile();
+    EXPECT_TRUE(m_views->VM_EmptyDeletedOnExit());
+    EXPECT_EQ(ShownNames(), "");
+    EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), "");
+    EXPECT_FALSE(FileExists(recording));
+    EXPECT_FALSE(FolderBold(m_cfg.m_idDeleted));
+}
+
+TEST(DragVisitors, NeitherTheShownFolderNorTheMessageRootTakesADrop) {
+    VM_TestQtApp();
+    TempDir home;
+    VM_CAppCfg cfg(home.path().c_str());
+    VM_CTree tree(new VM_CTreeItem, nullptr);
+    ASSERT_TRUE(VM_AddDefaultFolders(tree, VM_ETreeKind::kMessages, cfg));
+    VM_CDragDropState state;
+    QWidget list;
+    EXPECT_FALSE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 0));  // nothing selected
+    EXPECT_FALSE(state.VM_IsActive());
+    ASSERT_TRUE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 2));
+    const VM_CDragMoveVisitor over;
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(0), cfg.m_idInbox));
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idInbox), cfg.m_idInbox));
+    EXPECT_FALSE(over.VM_Visit(state, VM_ETreeKind::kAddresses, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox));
+    EXPECT_TRUE(over.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox));
+    EXPECT_EQ(state.VM_GetTarget(), cfg.m_idBulkCall);
+    VM_CMediator mediator;
+    VM_SDropArgs seen;
+    mediator.VM_Register(kCmdDrop, [&](void* arg) {
+        seen = *static_cast<VM_SDropArgs*>(arg);
+        return 1;
+    });
+    const VM_CDropVisitor drop{VM_CConcreteCmd(kCmdDrop, &mediator)};
+    // Released over the root: no command, and the drag is over all the same.
+    EXPECT_EQ(drop.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(0), cfg.m_idInbox), 0);
+    EXPECT_FALSE(state.VM_IsActive());
+    ASSERT_TRUE(VM_CDragVisitor().VM_Visit(state, &list, VM_ETreeKind::kMessages, 1));
+    EXPECT_EQ(drop.VM_Visit(state, VM_ETreeKind::kMessages, tree.VM_Find(cfg.m_idBulkCall), cfg.m_idInbox), 1);
+    EXPECT_EQ(seen.source, &list);
+    EXPECT_EQ(seen.targetFolderId, cfg.m_idBulkCall);
+    EXPECT_FALSE(state.VM_IsActive());
+}
+
+TEST_F(MainViews, SortCommandsReverseOnRepeatAndAreRemembered) {
+    Create();
+    for (const char* name : {"Bob", "Ann", "Cy"}) NewCall(m_cfg.m_idInbox, Call(name, false));
+    // The first-run sort is by name, ascending: the command reverses it.
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Cy;Bob;Ann;");
+    VM_CAppCfg stored(m_home.path().c_str());
+    EXPECT_EQ(stored.m_nCallSortColumn, 0);
+    EXPECT_EQ(stored.m_nCallSortOrder, kSortDescending);
+    // Another column keeps the direction; the same column again reverses it.
+    EXPECT_EQ(Run(kCmdSortTime), 1);
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Cy;Bob;Ann;");
+    EXPECT_EQ(Run(kCmdSortName), 1);
+    EXPECT_EQ(ShownNames(), "Ann;Bob;Cy;");
+    // No mailbox column while there is one mailbox: nothing to sort by.
+    EXPECT_EQ(Run(kCmdSortMailbox), 1);
+    EXPECT_EQ(ShownNames(), "Ann;Bob;Cy;");
 }
