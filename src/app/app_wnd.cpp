@@ -87,9 +87,9 @@ bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
             *error = !m_guard->VM_GetError().empty() ? m_guard->VM_GetError() : "no program folder or main window";
         return false;
     }
-    {
-        VM_CProgressWindow progress(m_frame->windowTitle());
-        m_mediator->VM_CreateViews(m_frame.get(), m_hWnd, [&progress](const char* text) { progress.VM_ShowLine(text); });
+    if (!VM_BuildViews()) {
+        if (error != nullptr) *error = "the main window's views cannot be made";
+        return false;
     }
     VM_CMainFrame* frame = m_frame.get();
     m_instanceServer = std::make_unique<VM_CInstanceServer>(m_guard->VM_GetFolder(), [frame] { frame->VM_ShowAndRaise(); });
@@ -102,6 +102,13 @@ bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
     m_signalThread->VM_Start(m_hWnd);
     m_mediator->VM_StartUp();
     return true;
+}
+
+// The mediator's start-up sequence, each step's text in the progress window.
+bool VM_CAppWnd::VM_BuildViews() {
+    VM_CProgressWindow progress(m_frame->windowTitle());
+    return m_mediator->VM_CreateViews(m_frame.get(), m_hWnd,
+                                      [&progress](const char* text) { progress.VM_ShowLine(text); });
 }
 
 int VM_CAppWnd::VM_Run() {

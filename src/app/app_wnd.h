@@ -63,6 +63,7 @@ private:
     static LRESULT CALLBACK VM_WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool VM_CreateMembers();
     void VM_RegisterObservers();
+    bool VM_BuildViews();
     // The main window's own messages, once no observer took them.
     bool VM_OnOwnMessage(UINT message, WPARAM wParam, LRESULT& result);
     void VM_OnDestroy();

@@ -2,12 +2,16 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFontMetrics>
 
 #include "app/alert_ctrl.h"
 #include "platform/win32/messages.h"
 
 VM_CMainFrame::VM_CMainFrame(HWND window) : m_hWnd(window) {
     setObjectName(QStringLiteral("mainFrame"));
+    // Room for the folder tree and the call log's columns on first show.
+    const QFontMetrics metrics = fontMetrics();
+    resize(metrics.averageCharWidth() * 130, metrics.height() * 34);
 }
 
 void VM_CMainFrame::VM_ShowAndRaise() {

@@ -116,13 +116,6 @@ TEST_F(AlertCtrlTest, SettingTwoWithoutMessageAnimatesSilently) {
     EXPECT_EQ(0, m_speaker->opens);
 }
 
-TEST_F(AlertCtrlTest, SettingZeroNeverSounds) {
-    Start(0, true);
-    ASSERT_TRUE(PumpLooks(VM_CAlertCtrl::kSoundTicks + 2));
-    EXPECT_EQ(0, m_speaker->opens);
-    EXPECT_TRUE(m_tray.VM_IsAnimating());
-}
-
 TEST_F(AlertCtrlTest, SoundStartsOnTheFirstTickAndRepeatsEvery34Ticks) {
     Start(2, true);
     ASSERT_TRUE(m_window.PumpUntil([&] { return m_speaker->opens == 1; }, 60000));

@@ -11,12 +11,15 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <string>
 
 #include "app/alert_ctrl.h"
 #include "app/app_mediator.h"
 #include "app/app_wnd.h"
+#include "app/instance_channel.h"
 #include "app/main_frame.h"
 #include "app/main_views.h"
 #include "app/qt_test_app.h"
@@ -221,6 +224,25 @@ TEST_F(AppWndTest, ExitDuringACallFilesItAndTheCloseBoxOnlyHides) {
         filed = filed || (name != nullptr && std::string(name) == "Dora");
     }
     EXPECT_TRUE(filed) << "the call in progress at exit is in the Inbox's list";
+}
+
+TEST_F(AppWndTest, ASecondStartBringsBackAHiddenOrMinimisedWindow) {
+    VM_CMainFrame* frame = m_app->VM_GetFrame();
+    for (const bool minimised : {false, true}) {
+        if (minimised) frame->showMinimized();
+        else frame->hide();
+        std::atomic<bool> done{false};
+        bool shown = false;
+        std::thread second([&] {
+            shown = VM_AskRunningInstanceToShow(m_runtime.path());
+            done = true;
+        });
+        apptest::PumpUntil([&] { return done.load(); });
+        second.join();
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(frame->isVisible());
+        EXPECT_FALSE(frame->isMinimized());
+    }
 }
 
 }  // namespace
