@@ -295,7 +295,11 @@ bool VM_CMetaphor::VM_Play() {
     d.StopDevices(true);
     if (wasActive) emit VM_Stopped();
     const QString name = QString::fromStdString(d.path);
-    if (d.path.empty() || d.hwnd == nullptr) return false;
+    if (d.path.empty()) {
+        VM_ShowMessage(this, QStringLiteral("There is no recording to play."));
+        return false;
+    }
+    if (d.hwnd == nullptr) return false;
     d.player = std::make_unique<VM_CPlayer>(static_cast<UINT>(d.playDevice), d.hwnd);
     d.file = std::make_unique<VM_CWaveFile>(d.path.c_str(), VM_WAVE_MODE_READ);
     if (!d.file->VM_IsOpen()) {
