@@ -106,6 +106,21 @@ TEST_F(PlayRecordControl, UnreadableFilesAreReportedAndLeaveTheSliderAtZero) {
     EXPECT_EQ(DataOf(m_dir.file("played.wav")), Ramp(20000));
 }
 
+TEST_F(PlayRecordControl, ARecordingThatCannotStartLeavesTheOldOneAlone) {
+    const std::string greeting = m_dir.file("greeting.wav");
+    WriteWave(greeting, Format(WAVE_FORMAT_PCM, 16), Ramp(4000));
+    const std::string before = testsupport::ReadFileBytes(greeting);
+    VM_CMetaphor control(0);
+    control.VM_SetDevices(-1, 4242);  // no such recording device
+    control.VM_SetFile(greeting);
+    EXPECT_FALSE(control.VM_Record());
+    EXPECT_FALSE(control.VM_IsActive());
+    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(testsupport::ReadFileBytes(greeting), before);
+    EXPECT_EQ(testsupport::FilesIn(m_dir.path()), 1u) << "a half-made recording was left behind";
+    EXPECT_EQ(control.VM_GetEnabledGroups(), kAll);
+}
+
 TEST_F(PlayRecordControl, PlaysToTheEndWithTheSliderReachingIt) {
     const std::string data = Ramp(24000);
     WriteWave(m_dir.file("msg.wav"), Format(WAVE_FORMAT_PCM, 16), data);
