@@ -19,14 +19,17 @@ VM_CSetupPage::VM_CSetupPage(QWidget* parent, const QString& title, bool hasBack
     buttons->addStretch(1);
     if (hasBack) {
         m_pBack = new QPushButton(VM_TEXT_BACK_BUTTON, this);
+        m_pBack->setObjectName(QStringLiteral("back"));
         m_pBack->setAutoDefault(false);
         buttons->addWidget(m_pBack);
         connect(m_pBack, &QPushButton::clicked, this, &VM_CSetupPage::VM_Back);
     }
     m_pFirst = new QPushButton(VM_TEXT_OK_BUTTON, this);
+    m_pFirst->setObjectName(QStringLiteral("first"));
     m_pFirst->setDefault(true);
     buttons->addWidget(m_pFirst);
     m_pCancel = new QPushButton(tr("Cancel"), this);
+    m_pCancel->setObjectName(QStringLiteral("cancel"));
     m_pCancel->setAutoDefault(false);
     buttons->addWidget(m_pCancel);
     outer->addLayout(buttons);
@@ -51,8 +54,10 @@ void VM_CSetupPage::VM_Back() {
 
 void VM_SetIndication(QWidget* widget, bool red) {
     QPalette palette = widget->palette();
-    const QColor colour = red ? QColor(0xD0, 0x20, 0x20) : QColor(0x20, 0x90, 0x30);
+    const QColor colour = VM_IndicationColour(red);
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Text, colour);
     widget->setPalette(palette);
 }
+
+QColor VM_IndicationColour(bool red) { return red ? QColor(0xD0, 0x20, 0x20) : QColor(0x20, 0x90, 0x30); }

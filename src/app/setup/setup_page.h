@@ -3,6 +3,7 @@
 // only on pages that have a page before them.
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 
 class QPushButton;
@@ -53,3 +54,4 @@ private:
 // A label in the red of a problem or the green of a lesser limitation,
 // keeping the palette's other roles.
 void VM_SetIndication(QWidget* widget, bool red);
+QColor VM_IndicationColour(bool red);
