@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -62,6 +63,7 @@ struct VM_CMetaphor::Impl : VM_CTimerCbk {
     void BuildChildren();
 
     void StopDevices(bool keepSlider);
+    void FinishRecording();
     void EnableAfterStop();
     void EnableGroups(int groups, bool on);
     void SetSlider(int position);
@@ -73,6 +75,9 @@ struct VM_CMetaphor::Impl : VM_CTimerCbk {
     DWORD style;
     HWND hwnd = nullptr;
     std::string path;
+    // While recording: the file being written, put in place of path when
+    // the recording ends.
+    std::string recordingInto;
     int playDevice = -1;
     int recordDevice = -1;
     bool enhance = false;
@@ -211,9 +216,28 @@ void VM_CMetaphor::Impl::StopDevices(bool keepSlider) {
     player.reset();
     recorder.reset();
     file.reset();
+    FinishRecording();
     playing = false;
     if (!keepSlider) SetSlider(0);
     EnableAfterStop();
+}
+
+// A new recording replaces the old one whole, and only once it has been
+// made: a device that does not start leaves the old recording alone. One
+// too short to keep (the file deletes itself) leaves no recording, as
+// recording straight into the file would.
+void VM_CMetaphor::Impl::FinishRecording() {
+    if (recordingInto.empty()) return;
+    const std::string made = std::exchange(recordingInto, std::string());
+    if (!FileExists(made)) {
+        DeleteFileA(path.c_str());
+        return;
+    }
+    if (!MoveFileExA(made.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(made.c_str());
+        VM_ShowMessage(q, QStringLiteral("The new recording could not be saved as \"%1\"; the previous one is "
+                                         "kept. Check that the disk is not full.").arg(QString::fromStdString(path)));
+    }
 }
 
 void VM_CMetaphor::Impl::EnableAfterStop() {
@@ -295,7 +319,11 @@ bool VM_CMetaphor::VM_Play() {
     d.StopDevices(true);
     if (wasActive) emit VM_Stopped();
     const QString name = QString::fromStdString(d.path);
-    if (d.path.empty() || d.hwnd == nullptr) return false;
+    if (d.path.empty()) {
+        VM_ShowMessage(this, QStringLiteral("There is no recording to play."));
+        return false;
+    }
+    if (d.hwnd == nullptr) return false;
     d.player = std::make_unique<VM_CPlayer>(static_cast<UINT>(d.playDevice), d.hwnd);
     d.file = std::make_unique<VM_CWaveFile>(d.path.c_str(), VM_WAVE_MODE_READ);
     if (!d.file->VM_IsOpen()) {
@@ -326,9 +354,11 @@ bool VM_CMetaphor::VM_Record() {
     const QString name = QString::fromStdString(d.path);
     if (d.path.empty() || d.hwnd == nullptr || (d.style & kStyleNoRecord)) return false;
     d.recorder = std::make_unique<VM_CRecorder>(static_cast<UINT>(d.recordDevice), d.hwnd);
-    d.file = std::make_unique<VM_CWaveFile>(d.path.c_str(), VM_WAVE_MODE_NEW);
+    const std::string into = d.path + ".recording";
+    d.file = std::make_unique<VM_CWaveFile>(into.c_str(), VM_WAVE_MODE_NEW);
     if (!d.file->VM_IsOpen()) {
         d.StopDevices(false);
+        DeleteFileA(into.c_str());
         VM_ShowMessage(this, QStringLiteral("Vocerra cannot write the recording \"%1\". Check that the disk "
                                            "is not full and the folder can be written.").arg(name));
         return false;
@@ -339,10 +369,12 @@ bool VM_CMetaphor::VM_Record() {
     d.recorder->VM_SetDetection(0, 0, 0, kRecordFlags | (d.enhance ? VM_ENHANCE_COMPRESS : 0));
     if (!d.recorder->VM_Start(d.file.get())) {
         d.StopDevices(false);
+        DeleteFileA(into.c_str());
         VM_ShowMessage(this, QStringLiteral("Recording cannot start on the recording device. Check the sound "
                                            "device set-up."));
         return false;
     }
+    d.recordingInto = into;
     if (d.recordStarted) d.recordStarted();
     d.SetSlider(0);
     d.timer.VM_Start(kTickMs, d.hwnd, 0);

@@ -24,7 +24,6 @@
 #include "app/mailbox_setup/mailbox_greeting_page.h"
 #include "app/mailbox_setup/main_greeting_page.h"
 #include "app/mailbox_setup/sound_device_page.h"
-#include "app/message_pump.h"
 #include "app/play_record_control.h"
 #include "app/message_box.h"
 #include "app/qt_test_app.h"
@@ -67,13 +66,10 @@ void Type(QLineEdit* field, const QString& text) {
     }
 }
 
-class MailboxSetup : public ::testing::Test {
+class MailboxSetup : public apptest::SoundDeviceTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(apptest::NoSoundCards());
-        VM_TestQtApp();
-        platform::SetTimeScale(20.0);
-        m_pump = std::make_unique<VM_CMessagePump>();
+        SoundDeviceTest::SetUp();
         m_cfg = std::make_unique<VM_CAppCfg>(m_home.path().c_str());
         m_cfg->m_nCallSortColumn = 3;
         m_cfg->m_nCallSortOrder = 2;
@@ -85,13 +81,11 @@ protected:
         g_waveOutDevices[0] = {m_out, "File Speaker"};
         g_nWaveInDevices = 1;
         g_waveInDevices[0] = {m_in, "File Microphone"};
-        VM_SetMessageHook([this](const QString& text) { m_problems.push_back(text.toStdString()); });
     }
     void TearDown() override {
-        VM_SetMessageHook(nullptr);
         g_nWaveOutDevices = 0;
         g_nWaveInDevices = 0;
-        platform::SetTimeScale(1.0);
+        SoundDeviceTest::TearDown();
     }
     std::string CfgBytes() const { return ReadFileBytes(m_cfg->m_szFile); }
     std::string TempFolder() const { return Path(m_cfg->VM_GetPath(VM_FOLDER_TEMP, nullptr)); }
@@ -110,8 +104,6 @@ protected:
     std::unique_ptr<VM_CAppCfg> m_cfg;
     UINT m_out = 0;
     UINT m_in = 0;
-    std::unique_ptr<VM_CMessagePump> m_pump;
-    std::vector<std::string> m_problems;
 };
 
 TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWere) {
@@ -204,7 +196,7 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
     EXPECT_EQ(ReadFileBytes(Path(m_cfg->VM_GetMailboxGreetingFileName(3))), box3Recorded);
     EXPECT_FALSE(FileExists(Path(m_cfg->VM_GetMailboxGreetingFileName(1))));
     EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";
-    EXPECT_TRUE(m_problems.empty());
+    EXPECT_TRUE(m_messages.empty());
 
     const VM_CAppCfg stored(m_home.path().c_str());
     EXPECT_EQ(stored.m_idPlayDevice, static_cast<int>(m_out));
@@ -233,7 +225,7 @@ TEST_F(MailboxSetup, OkOnAFullDiskSaysSoAndLeavesTheStoredFilesWhole) {
     });
     EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg));
     fullDisk.reset();
-    EXPECT_EQ(m_problems.size(), 2u) << "the settings and the greeting each said so";
+    EXPECT_EQ(m_messages.size(), 2u) << "the settings and the greeting each said so";
     EXPECT_EQ(CfgBytes(), cfgBefore);
     EXPECT_EQ(ReadFileBytes(mainGreeting), greetingBefore);
     EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";

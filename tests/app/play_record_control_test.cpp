@@ -39,18 +39,8 @@ std::string DataOf(const std::string& path) {
     return ReadAllData(file);
 }
 
-class PlayRecordControl : public ::testing::Test {
+class PlayRecordControl : public apptest::SoundDeviceTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(apptest::NoSoundCards());
-        VM_TestQtApp();
-        platform::SetTimeScale(20.0);
-        VM_SetMessageHook([this](const QString& text) { m_problems.push_back(text.toStdString()); });
-    }
-    void TearDown() override {
-        VM_SetMessageHook(nullptr);
-        platform::SetTimeScale(1.0);
-    }
     // A control playing into played.wav and recording from source.
     void UseFileDevices(VM_CMetaphor& control, const std::string& recordSource = {}) {
         const UINT out = winmm::AddFileWaveOut(m_dir.file("played.wav"), kAllFormats);
@@ -62,7 +52,6 @@ protected:
     }
 
     TempDir m_dir;
-    std::vector<std::string> m_problems;
 };
 
 TEST_F(PlayRecordControl, MissingFilesOfferOnlyWhatCanBeDone) {
@@ -95,14 +84,14 @@ TEST_F(PlayRecordControl, UnreadableFilesAreReportedAndLeaveTheSliderAtZero) {
                                 RiffWave(Chunk("fmt ", FormatBody(noAlign, 16)) + Chunk("data", Ramp(20000))));
     for (const char* name : {"empty.wav", "gone.wav"}) {
         SCOPED_TRACE(name);
-        m_problems.clear();
+        m_messages.clear();
         control.VM_SetFile(m_dir.file(name));
         control.VM_SetSliderPos(200);
         EXPECT_FALSE(control.VM_Play());
         EXPECT_FALSE(control.VM_IsActive());
         EXPECT_EQ(control.VM_GetSliderPos(), 0);
-        ASSERT_EQ(m_problems.size(), 1u);
-        EXPECT_NE(m_problems[0].find(name), std::string::npos) << m_problems[0];
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_NE(m_messages[0].find(name), std::string::npos) << m_messages[0];
     }
     // Without a block size there is no step to seek by: it plays from the
     // start, and the slider does not move past 0 on the way.
@@ -115,6 +104,21 @@ TEST_F(PlayRecordControl, UnreadableFilesAreReportedAndLeaveTheSliderAtZero) {
     ASSERT_TRUE(WaitStopped(control));
     EXPECT_EQ(highest, 0);
     EXPECT_EQ(DataOf(m_dir.file("played.wav")), Ramp(20000));
+}
+
+TEST_F(PlayRecordControl, ARecordingThatCannotStartLeavesTheOldOneAlone) {
+    const std::string greeting = m_dir.file("greeting.wav");
+    WriteWave(greeting, Format(WAVE_FORMAT_PCM, 16), Ramp(4000));
+    const std::string before = testsupport::ReadFileBytes(greeting);
+    VM_CMetaphor control(0);
+    control.VM_SetDevices(-1, 4242);  // no such recording device
+    control.VM_SetFile(greeting);
+    EXPECT_FALSE(control.VM_Record());
+    EXPECT_FALSE(control.VM_IsActive());
+    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(testsupport::ReadFileBytes(greeting), before);
+    EXPECT_EQ(testsupport::FilesIn(m_dir.path()), 1u) << "a half-made recording was left behind";
+    EXPECT_EQ(control.VM_GetEnabledGroups(), kAll);
 }
 
 TEST_F(PlayRecordControl, PlaysToTheEndWithTheSliderReachingIt) {

@@ -6,7 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include <QString>
+#include <gtest/gtest.h>
+
+#include "app/message_box.h"
+#include "app/qt_test_app.h"
 #include "audio/wave_test_files.h"
+#include "platform/win32/clock.h"
 #include "platform/winmm/wave_endpoint.h"
 
 namespace apptest {
@@ -25,5 +33,25 @@ inline std::string Ramp(size_t samples, int step = 331) {
     for (size_t i = 0; i < samples; ++i) out[i] = static_cast<int16_t>((i * step) % 60000 - 30000);
     return wavetest::Pcm16Bytes(out);
 }
+
+// Tests that play and record on WAVE-file devices at a raised time scale,
+// every message box collected in m_messages. The main thread's queue is
+// pumped only by the tests themselves (PumpUntil), so a test can hold a
+// device's end notice back while it watches the progress ticks.
+class SoundDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(NoSoundCards());
+        VM_TestQtApp();
+        platform::SetTimeScale(20.0);
+        VM_SetMessageHook([this](const QString& text) { m_messages.push_back(text.toStdString()); });
+    }
+    void TearDown() override {
+        VM_SetMessageHook(nullptr);
+        platform::SetTimeScale(1.0);
+    }
+
+    std::vector<std::string> m_messages;
+};
 
 }  // namespace apptest
