@@ -15,7 +15,7 @@ namespace {
 
 QString FeatureHtml(const VM_SFeature& feature) {
     if (feature.mark == VM_EFeatureMark::kPlain) return QString::fromUtf8(feature.text).toHtmlEscaped();
-    const char* colour = feature.mark == VM_EFeatureMark::kRedLink ? "#d02020" : "#209030";
+    const char* colour = feature.mark == VM_EFeatureMark::kRedLink ? VM_PROBLEM_RED : VM_LIMIT_GREEN;
     return QStringLiteral("<a href=\"explain\" style=\"color:%1\">%2</a>").arg(colour, feature.text);
 }
 

@@ -7,6 +7,8 @@
 const char* const VM_TEXT_NEXT_BUTTON = "Next >>";
 const char* const VM_TEXT_BACK_BUTTON = "<< Back";
 const char* const VM_TEXT_OK_BUTTON = "OK";
+const char* const VM_PROBLEM_RED = "#d02020";
+const char* const VM_LIMIT_GREEN = "#209030";
 
 VM_CSetupPage::VM_CSetupPage(QWidget* parent, const QString& title, bool hasBack) : QDialog(parent) {
     setWindowTitle(title);
@@ -49,10 +51,10 @@ void VM_CSetupPage::VM_Back() {
     done(VM_PAGE_BACK);
 }
 
-void VM_SetIndication(QWidget* widget, bool red) {
+void VM_ShowAsProblem(QWidget* widget) {
     QPalette palette = widget->palette();
-    const QColor colour = red ? QColor(0xD0, 0x20, 0x20) : QColor(0x20, 0x90, 0x30);
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
+    const QColor red(QString::fromLatin1(VM_PROBLEM_RED));
+    palette.setColor(QPalette::WindowText, red);
+    palette.setColor(QPalette::Text, red);
     widget->setPalette(palette);
 }

@@ -50,6 +50,9 @@ private:
     bool m_bNext = false;
 };
 
-// A label in the red of a problem or the green of a lesser limitation,
-// keeping the palette's other roles.
-void VM_SetIndication(QWidget* widget, bool red);
+// The red of a problem and the green of a lesser limitation, readable on
+// light and dark palettes alike.
+extern const char* const VM_PROBLEM_RED;  // "#d02020"
+extern const char* const VM_LIMIT_GREEN;  // "#209030"
+// A widget's text in the red of a problem, keeping the palette's other roles.
+void VM_ShowAsProblem(QWidget* widget);
