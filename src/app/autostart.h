@@ -3,11 +3,16 @@
 // program's path, so a path with blanks still starts.
 #pragma once
 
+#include <optional>
 #include <string>
 
 // Writes or removes the entry; false when the file system refused.
 bool VM_SetAutostart(bool enable);
-// Enabled when the entry exists and names a program.
+// Enabled when the entry exists, is not hidden and names a program.
 bool VM_IsAutostartEnabled();
 // Where the entry lives.
 std::string VM_GetAutostartPath();
+// The Exec value that starts program: the path in double quotes with the
+// characters the desktop would expand escaped. None for a path the entry
+// cannot carry (not absolute, or holding a control character).
+std::optional<std::string> VM_AutostartExecLine(const std::string& program);

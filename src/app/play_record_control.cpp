@@ -192,7 +192,8 @@ void VM_CMetaphor::Impl::SetSlider(int position) {
 // Each slider step is a whole number of sample blocks; a file with no block
 // alignment or no data is not sought into (and plays from its start).
 void VM_CMetaphor::Impl::Seek() {
-    if (!file || !slider) return;
+    // While recording the slider is only a busy indicator.
+    if (!file || !slider || recorder) return;
     const auto* format = file->VM_GetFormat();
     const DWORD blockAlign = format != nullptr ? format->nBlockAlign : 0;
     const DWORD length = file->VM_GetDataSize();
@@ -386,6 +387,8 @@ void VM_CMetaphor::VM_SetStartedCommands(std::function<void()> playStarted, std:
     m_pImpl->playStarted = std::move(playStarted);
     m_pImpl->recordStarted = std::move(recordStarted);
 }
+
+void VM_CMetaphor::VM_ReportProblem(QWidget* parent, const QString& text) { ReportProblem(parent, text); }
 
 VM_CMetaphor::ProblemHandler VM_CMetaphor::VM_SetProblemHandler(ProblemHandler handler) {
     ProblemHandler previous = std::move(ProblemHandlerSlot());

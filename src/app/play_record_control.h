@@ -56,11 +56,13 @@ public:
     // Run after playing or recording has started.
     void VM_SetStartedCommands(std::function<void()> playStarted, std::function<void()> recordStarted);
 
-    // Where the controls' problems go (a missing or unplayable file, a
+    // Where the controls' (and the greeting set-up's) problems go (a missing or unplayable file, a
     // device that does not start); a message box unless a handler is set.
     // Returns the previous handler.
     using ProblemHandler = std::function<void(QWidget* parent, const QString& text)>;
     static ProblemHandler VM_SetProblemHandler(ProblemHandler handler);
+    // Tells the user of a problem the way the control does.
+    static void VM_ReportProblem(QWidget* parent, const QString& text);
 
 signals:
     // Playing or recording has ended (by the end of the file, Stop, or a

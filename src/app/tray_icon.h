@@ -9,6 +9,7 @@
 
 #include "callflow/observer.h"
 
+class QMenu;
 class QWidget;
 
 class VM_CTrayIcon : public VM_CObserver {
@@ -39,6 +40,9 @@ public:
     bool VM_IsAnimating() const;
     // The icon resource id shown now.
     int VM_GetShownIcon() const;
+    // The popup menu (Restore, Answer on/off, Exit); its actions post their
+    // command numbers to the window as WM_COMMAND.
+    QMenu* VM_GetPopupMenu() const;
 
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 

@@ -19,24 +19,19 @@
 #include "platform/winmm/file_endpoint.h"
 #include "platform/winmm/wave_endpoint.h"
 #include "queue_pump.h"
+#include "test_sound_files.h"
 #include "support/temp_dir.h"
 
+using apptest::kAllFormats;
 using apptest::PumpUntil;
+using apptest::Ramp;
 using testsupport::TempDir;
 using namespace wavetest;
 
 namespace {
 
-const bool kNoCards = [] { return setenv("VOCERRA_NO_SOUND_CARDS", "1", 1) == 0; }();
-constexpr DWORD kAllFormats = winmm::kFormatPcm16 | winmm::kFormatPcm8 | winmm::kFormatALaw | winmm::kFormatMuLaw;
 constexpr int kAll = VM_CMetaphor::kGroupPlay | VM_CMetaphor::kGroupStop | VM_CMetaphor::kGroupSlider |
                      VM_CMetaphor::kGroupRecord;
-
-std::string Ramp(size_t samples) {
-    std::vector<int16_t> out(samples);
-    for (size_t i = 0; i < samples; ++i) out[i] = static_cast<int16_t>((i * 331) % 60000 - 30000);
-    return Pcm16Bytes(out);
-}
 
 std::string DataOf(const std::string& path) {
     VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
@@ -46,7 +41,7 @@ std::string DataOf(const std::string& path) {
 class PlayRecordControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kNoCards);
+        ASSERT_TRUE(apptest::NoSoundCards());
         VM_TestQtApp();
         platform::SetTimeScale(20.0);
         m_previous = VM_CMetaphor::VM_SetProblemHandler(

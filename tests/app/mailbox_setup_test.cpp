@@ -1,0 +1,350 @@
+// Command 40021's chain on WAVE-file sound devices: what the pages choose and
+// record reaches "Vocerra.Cfg" and the greeting folder only on OK; Cancel
+// leaves both byte for byte as they were.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/mailbox_setup/greeting_work_copies.h"
+#include "app/mailbox_setup/mailbox_greeting_page.h"
+#include "app/mailbox_setup/main_greeting_page.h"
+#include "app/mailbox_setup/setup_colours.h"
+#include "app/mailbox_setup/sound_device_page.h"
+#include "app/message_pump.h"
+#include "app/play_record_control.h"
+#include "app/qt_test_app.h"
+#include "app/setup_wizards.h"
+#include "audio/wave_device.h"
+#include "audio/wave_test_files.h"
+#include "platform/win32/clock.h"
+#include "platform/win32/files.h"
+#include "platform/winmm/file_endpoint.h"
+#include "platform/winmm/wave_endpoint.h"
+#include "queue_pump.h"
+#include "test_sound_files.h"
+#include "store/app_config.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
+
+using apptest::kAllFormats;
+using apptest::PumpUntil;
+using apptest::Ramp;
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using namespace wavetest;
+
+namespace {
+
+
+std::string Path(char* owned) {
+    std::unique_ptr<char[]> hold(owned);
+    return hold ? std::string(hold.get()) : std::string();
+}
+
+// Plays the user on each page of a chain in turn: step k acts on the k-th
+// page shown, as a modal dialog.
+class PageScript {
+public:
+    using Step = std::function<void(VM_CChainPage&)>;
+    explicit PageScript(std::vector<Step> steps) : m_steps(std::move(steps)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(5);
+    }
+    size_t Done() const { return m_next; }
+
+private:
+    void Poll() {
+        auto* page = qobject_cast<VM_CChainPage*>(QApplication::activeModalWidget());
+        if (page == nullptr || page->property("scripted").toBool()) return;
+        page->setProperty("scripted", true);
+        if (m_next >= m_steps.size()) {
+            ADD_FAILURE() << "a page more than the script has: " << page->objectName().toStdString();
+            page->reject();
+            return;
+        }
+        try {
+            m_steps[m_next++](*page);
+        } catch (const std::exception& e) {
+            // Never through Qt's event loop; end the chain instead.
+            ADD_FAILURE() << e.what();
+            page->reject();
+        }
+    }
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    QTimer m_timer;
+};
+
+template <class T>
+T& As(VM_CChainPage& page) {
+    auto* typed = qobject_cast<T*>(&page);
+    if (typed == nullptr) throw std::runtime_error("unexpected page " + page.objectName().toStdString());
+    return *typed;
+}
+
+void Click(VM_CChainPage& page, const char* button) { page.findChild<QPushButton*>(button)->click(); }
+
+// As the user types: the field's own key handling, not a programmatic set.
+void Type(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(field, &press);
+    }
+}
+
+class MailboxSetup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(apptest::NoSoundCards());
+        VM_TestQtApp();
+        platform::SetTimeScale(20.0);
+        m_pump = std::make_unique<VM_CMessagePump>();
+        m_cfg = std::make_unique<VM_CAppCfg>(m_home.path().c_str());
+        m_cfg->m_nCallSortColumn = 3;
+        m_cfg->m_nCallSortOrder = 2;
+        ASSERT_TRUE(m_cfg->VM_Save());
+        WriteWave(m_dir.file("voice.wav"), Format(WAVE_FORMAT_PCM, 16), Ramp(16000));
+        m_out = winmm::AddFileWaveOut(m_dir.file("played.wav"), kAllFormats);
+        m_in = winmm::AddFileWaveIn(m_dir.file("voice.wav"), kAllFormats);
+        g_nWaveOutDevices = 1;
+        g_waveOutDevices[0] = {m_out, "File Speaker"};
+        g_nWaveInDevices = 1;
+        g_waveInDevices[0] = {m_in, "File Microphone"};
+        m_previous = VM_CMetaphor::VM_SetProblemHandler(
+            [this](QWidget*, const QString& text) { m_problems.push_back(text.toStdString()); });
+    }
+    void TearDown() override {
+        VM_CMetaphor::VM_SetProblemHandler(m_previous);
+        g_nWaveOutDevices = 0;
+        g_nWaveInDevices = 0;
+        platform::SetTimeScale(1.0);
+    }
+    std::string CfgBytes() const { return ReadFileBytes(m_cfg->m_szFile); }
+    std::string TempFolder() const { return Path(m_cfg->VM_GetPath(VM_FOLDER_TEMP, nullptr)); }
+
+    // Records about 2.5 s from the file microphone into the control's file
+    // and returns what was recorded.
+    static std::string RecordOn(VM_CMetaphor* control) {
+        EXPECT_TRUE(control->VM_Record());
+        EXPECT_TRUE(PumpUntil([&] { return control->VM_GetSliderPos() >= 100; }));
+        control->VM_Stop();
+        return ReadFileBytes(control->VM_GetFile());
+    }
+
+    TempDir m_home;
+    TempDir m_dir;
+    std::unique_ptr<VM_CAppCfg> m_cfg;
+    UINT m_out = 0;
+    UINT m_in = 0;
+    std::unique_ptr<VM_CMessagePump> m_pump;
+    std::vector<std::string> m_problems;
+    VM_CMetaphor::ProblemHandler m_previous;
+};
+
+TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWere) {
+    const std::string mainGreeting = Path(m_cfg->VM_GetMainGreetingFileName());
+    WriteWave(mainGreeting, Format(WAVE_FORMAT_PCM, 16), Ramp(4000, 7));
+    const std::string greetingBefore = ReadFileBytes(mainGreeting);
+    const std::string cfgBefore = CfgBytes();
+    std::string recorded;
+    PageScript script({
+        [&](VM_CChainPage& page) {
+            auto& sound = As<VM_CSoundDevicePage>(page);
+            sound.VM_PlayList()->setCurrentIndex(1);
+            sound.VM_EnhanceBox()->setChecked(false);
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            auto& main = As<VM_CMainGreetingPage>(page);
+            // The work copy holds the old greeting, so everything is offered.
+            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF);
+            recorded = RecordOn(main.VM_Control());
+            main.VM_MultipleBox()->setChecked(true);
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            RecordOn(As<VM_CMailboxGreetingPage>(page).VM_Control());
+            Click(page, "cancel");
+        },
+    });
+    EXPECT_FALSE(VM_RunMailboxSetup(nullptr, *m_cfg));
+    EXPECT_EQ(script.Done(), 3u);
+    ASSERT_GT(recorded.size(), 30000u);
+    EXPECT_NE(recorded, greetingBefore);
+    EXPECT_EQ(ReadFileBytes(mainGreeting), greetingBefore);
+    EXPECT_FALSE(FileExists(Path(m_cfg->VM_GetMailboxGreetingFileName(0))));
+    EXPECT_EQ(CfgBytes(), cfgBefore);
+    EXPECT_EQ(m_cfg->m_idPlayDevice, -1);
+    EXPECT_TRUE(m_cfg->VM_IsFlag(VM_FLAG_SINGLE_MAILBOX));
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";
+}
+
+TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
+    // No main greeting yet (not even the one a fresh folder is given).
+    DeleteFileA(Path(m_cfg->VM_GetMainGreetingFileName()).c_str());
+    std::string mainRecorded;
+    std::string box3Recorded;
+    PageScript script({
+        [&](VM_CChainPage& page) {
+            auto& sound = As<VM_CSoundDevicePage>(page);
+            EXPECT_EQ(page.VM_FirstButton()->text(), "Next >>");
+            EXPECT_EQ(sound.VM_PlayList()->currentText(), "Default Audio Device");
+            sound.VM_PlayList()->setCurrentIndex(1);
+            sound.VM_RecordList()->setCurrentIndex(1);
+            sound.VM_EnhanceBox()->setChecked(false);
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            auto& main = As<VM_CMainGreetingPage>(page);
+            EXPECT_FALSE(main.VM_MultipleBox()->isChecked());
+            EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
+            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), VM_CMetaphor::kGroupRecord);
+            mainRecorded = RecordOn(main.VM_Control());
+            main.VM_MultipleBox()->setChecked(true);
+            EXPECT_EQ(page.VM_FirstButton()->text(), "Next >>");
+            EXPECT_FALSE(main.VM_Explanation()->isHidden());
+            Click(page, "back");
+        },
+        [&](VM_CChainPage& page) {
+            EXPECT_EQ(As<VM_CSoundDevicePage>(page).VM_PlayList()->currentIndex(), 1) << "kept across Back";
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            auto& main = As<VM_CMainGreetingPage>(page);
+            EXPECT_TRUE(main.VM_MultipleBox()->isChecked()) << "kept across Back";
+            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF) << "the recording is still there";
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            auto& box = As<VM_CMailboxGreetingPage>(page);
+            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 0 ");
+            Type(box.VM_NumberField(), "3");
+            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 3 ");
+            Type(box.VM_NumberField(), "12");
+            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 1 ") << "12 is no mailbox";
+            Type(box.VM_NumberField(), "x");
+            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 1 ");
+            Type(box.VM_NumberField(), "3");
+            box3Recorded = RecordOn(box.VM_Control());
+            Click(page, "first");
+        },
+    });
+    std::vector<bool> applied;
+    EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg, nullptr, [&](bool changed) { applied.push_back(changed); }));
+    EXPECT_EQ(script.Done(), 5u);
+    EXPECT_EQ(applied, std::vector<bool>{true});
+    ASSERT_GT(mainRecorded.size(), 30000u);
+    ASSERT_GT(box3Recorded.size(), 30000u);
+    EXPECT_EQ(ReadFileBytes(Path(m_cfg->VM_GetMainGreetingFileName())), mainRecorded);
+    EXPECT_EQ(ReadFileBytes(Path(m_cfg->VM_GetMailboxGreetingFileName(3))), box3Recorded);
+    EXPECT_FALSE(FileExists(Path(m_cfg->VM_GetMailboxGreetingFileName(1))));
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";
+    EXPECT_TRUE(m_problems.empty());
+
+    const VM_CAppCfg stored(m_home.path().c_str());
+    EXPECT_EQ(stored.m_idPlayDevice, static_cast<int>(m_out));
+    EXPECT_EQ(stored.m_idRecordDevice, static_cast<int>(m_in));
+    EXPECT_FALSE(stored.VM_IsFlag(VM_FLAG_ENHANCE_GREETINGS));
+    EXPECT_FALSE(stored.VM_IsFlag(VM_FLAG_SINGLE_MAILBOX));
+    EXPECT_EQ(stored.m_nCallSortColumn, 0);
+    EXPECT_EQ(stored.m_nCallSortOrder, 1);
+}
+
+TEST_F(MailboxSetup, OkOnAFullDiskSaysSoAndLeavesTheStoredFilesWhole) {
+    const std::string mainGreeting = Path(m_cfg->VM_GetMainGreetingFileName());
+    WriteWave(mainGreeting, Format(WAVE_FORMAT_PCM, 16), Ramp(4000, 7));
+    const std::string greetingBefore = ReadFileBytes(mainGreeting);
+    const std::string cfgBefore = CfgBytes();
+    std::unique_ptr<storetest::FileSizeLimit> fullDisk;
+    PageScript script({
+        [&](VM_CChainPage& page) {
+            As<VM_CSoundDevicePage>(page).VM_PlayList()->setCurrentIndex(1);
+            Click(page, "first");
+        },
+        [&](VM_CChainPage& page) {
+            RecordOn(As<VM_CMainGreetingPage>(page).VM_Control());
+            fullDisk = std::make_unique<storetest::FileSizeLimit>(0);
+            Click(page, "first");
+        },
+    });
+    EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg));
+    fullDisk.reset();
+    EXPECT_EQ(m_problems.size(), 2u) << "the settings and the greeting each said so";
+    EXPECT_EQ(CfgBytes(), cfgBefore);
+    EXPECT_EQ(ReadFileBytes(mainGreeting), greetingBefore);
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u) << "work copies left behind";
+}
+
+TEST_F(MailboxSetup, WithoutSoundCardsBothProblemsShowInRedAndTheButtonReadsOk) {
+    g_nWaveOutDevices = 0;
+    g_nWaveInDevices = 0;
+    VM_SMailboxSetupState state;
+    VM_CSoundDevicePage page(nullptr, state);
+    EXPECT_EQ(page.VM_PlayGroup()->title(), " Playing Problem");
+    EXPECT_EQ(page.VM_RecordGroup()->title(), " Recording Problem");
+    EXPECT_EQ(page.VM_PlayGroup()->palette().color(QPalette::WindowText), VM_ProblemColour());
+    EXPECT_EQ(page.VM_RecordGroup()->palette().color(QPalette::WindowText), VM_ProblemColour());
+    EXPECT_EQ(page.VM_PlayList(), nullptr);
+    EXPECT_EQ(page.VM_RecordList(), nullptr);
+    EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
+    // Leading on keeps the ids the configuration had.
+    state.playDevice = 5;
+    page.VM_Advance();
+    EXPECT_EQ(page.result(), VM_PAGE_OK);
+    EXPECT_EQ(state.playDevice, 5);
+}
+
+TEST_F(MailboxSetup, EveryGreetingGetsAWorkCopyOfItsOwn) {
+    // At the real clock the copies are made within one tick, where
+    // temporary names are handed out alike once their file is gone.
+    platform::SetTimeScale(1.0);
+    DeleteFileA(Path(m_cfg->VM_GetMainGreetingFileName()).c_str());
+    WriteWave(Path(m_cfg->VM_GetMailboxGreetingFileName(4)), Format(WAVE_FORMAT_PCM, 16), Ramp(400));
+    for (int round = 0; round < 3; ++round) {
+        VM_CGreetingWorkCopies copies(*m_cfg);
+        std::set<std::string> paths;
+        for (int i = 0; i < VM_CGreetingWorkCopies::kCount; ++i) {
+            ASSERT_FALSE(copies.VM_GetPath(i).empty());
+            paths.insert(copies.VM_GetPath(i));
+            EXPECT_EQ(copies.VM_Exists(i), i == 4) << i;
+        }
+        EXPECT_EQ(paths.size(), size_t(VM_CGreetingWorkCopies::kCount));
+    }
+    EXPECT_EQ(testsupport::FilesIn(TempFolder()), 0u);
+}
+
+TEST_F(MailboxSetup, AGreetingThatCannotBeReplacedKeepsItsOldRecording) {
+    const std::string mainGreeting = Path(m_cfg->VM_GetMainGreetingFileName());
+    WriteWave(mainGreeting, Format(WAVE_FORMAT_PCM, 16), Ramp(400, 7));
+    const std::string before = ReadFileBytes(mainGreeting);
+    VM_CGreetingWorkCopies copies(*m_cfg);
+    ASSERT_TRUE(copies.VM_Exists(VM_CGreetingWorkCopies::kMain));
+    EXPECT_FALSE(copies.VM_Exists(0));
+    WriteWave(copies.VM_GetPath(VM_CGreetingWorkCopies::kMain), Format(WAVE_FORMAT_PCM, 16), Ramp(80000));
+    {
+        // As on a full disk: the new greeting does not fit.
+        storetest::FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(copies.VM_CommitAll());
+    }
+    EXPECT_EQ(ReadFileBytes(mainGreeting), before);
+}
+
+}  // namespace
