@@ -9,13 +9,18 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "app/mailbox_setup/setup_colours.h"
+
 const char* const VM_TEXT_MODEM_PAGE_TITLE = "Select Modem";
 
 namespace {
 
+// A lesser limitation: the modem works without it.
+const QString kLimitGreen = QStringLiteral("#209030");
+
 QString FeatureHtml(const VM_SFeature& feature) {
     if (feature.mark == VM_EFeatureMark::kPlain) return QString::fromUtf8(feature.text).toHtmlEscaped();
-    const char* colour = feature.mark == VM_EFeatureMark::kRedLink ? VM_PROBLEM_RED : VM_LIMIT_GREEN;
+    const QString colour = feature.mark == VM_EFeatureMark::kRedLink ? VM_ProblemColour().name() : kLimitGreen;
     return QStringLiteral("<a href=\"explain\" style=\"color:%1\">%2</a>").arg(colour, feature.text);
 }
 
@@ -47,7 +52,7 @@ VM_CModemPage::VM_CModemPage(QWidget* parent, const VM_SModemTable& table, std::
     VM_Body()->addWidget(m_pList);
     VM_Body()->addWidget(m_pGroup);
     setMinimumWidth(460);
-    VM_SetNext(table.nVoiceCount > 0);
+    VM_SetLeadsOn(table.nVoiceCount > 0);
     VM_BuildList();
 }
 
@@ -109,7 +114,7 @@ void VM_CModemPage::VM_ExplainFeature(int index) {
     QMessageBox::information(this, windowTitle(), QString::fromUtf8(text));
 }
 
-void VM_CModemPage::VM_OnLeave() {
+void VM_CModemPage::VM_Keep() {
     if (m_table.nVoiceCount <= 0) return;
     // With one modem there is no list: the only voice modem is the choice.
     if (m_nRows == 0) {

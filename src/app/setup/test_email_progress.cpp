@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/setup/setup_page.h"
+#include "app/mailbox_setup/setup_colours.h"
 
 const char* const VM_TEXT_SENDING_HEADING = "Sending email:";
 
@@ -46,7 +46,7 @@ VM_STestEmailOutcome VM_CTestEmailProgress::VM_Send(const VM_SEmailPageValues& v
 void VM_CTestEmailProgress::VM_ShowResult(const VM_STestEmailOutcome& outcome) {
     m_bDone = true;
     if (outcome.progressText != nullptr) m_pText->setText(QString::fromUtf8(outcome.progressText));
-    if (outcome.result != VM_ETestEmailResult::kSent) VM_ShowAsProblem(m_pText);
+    if (outcome.result != VM_ETestEmailResult::kSent) VM_PaintProblem(m_pText);
     QTimer::singleShot(kResultShownMs, this, &QDialog::accept);
 }
 
