@@ -11,6 +11,7 @@ class QMainWindow;
 class VM_CAlertCtrl;
 class VM_CAnswerMachine;
 class VM_CAppCfg;
+class VM_CMainViews;
 class VM_CTollSaver;
 class VM_CTrayIcon;
 
@@ -29,6 +30,12 @@ public:
     void VM_StartUp();
     // A command number of the menus, toolbar or tray; 0 when unbound.
     int VM_Execute(int command, void* arg = nullptr);
+
+    // At exit, before the last messages are handled: the new-call notices
+    // still going out are cut short; their records come back as messages.
+    void VM_StopNotices();
+    // The views, once made (null before VM_CreateViews).
+    VM_CMainViews* VM_GetViews() const;
 
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 

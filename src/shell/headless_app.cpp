@@ -1,13 +1,8 @@
 #include "shell/headless_app.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <ctime>
 #include <memory>
 #include <string>
-#include <atomic>
-#include <thread>
 
 #include "callflow/answer_machine.h"
 #include "callflow/main_window.h"
@@ -17,6 +12,7 @@
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
 #include "shell/line_services.h"
+#include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "shell/subject.h"
 #include "store/app_config.h"
@@ -40,47 +36,6 @@ void PrintLine(std::FILE* out, const std::string& line) {
     std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
 }
-
-// SIGINT and SIGTERM are taken by one thread that turns them into a posted
-// message; every other thread has them blocked, so none is interrupted.
-class SignalThread {
-public:
-    static sigset_t Signals() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGUSR1);  // only to wake the thread at the end
-        return set;
-    }
-    // Before any other thread exists.
-    static void BlockInThisThread() {
-        sigset_t set = Signals();
-        pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    }
-    void Start(HWND window) {
-        m_thread = std::thread([this, window] {
-            const sigset_t set = Signals();
-            for (;;) {
-                int signo = 0;
-                if (sigwait(&set, &signo) != 0) continue;
-                if (signo == SIGUSR1 && m_bStopping) return;
-                if (signo != SIGUSR1) PostMessageA(window, VM_MSG_QUIT_REQUEST, static_cast<WPARAM>(signo), 0);
-            }
-        });
-    }
-    void Stop() {
-        if (!m_thread.joinable()) return;
-        m_bStopping = true;
-        pthread_kill(m_thread.native_handle(), SIGUSR1);
-        m_thread.join();
-    }
-    ~SignalThread() { Stop(); }
-
-private:
-    std::thread m_thread;
-    std::atomic<bool> m_bStopping{false};
-};
 
 class HeadlessFrame : public VM_CObserver {
 public:
@@ -170,7 +125,7 @@ bool HeadlessFrame::StartUp() {
 }
 
 int HeadlessFrame::Run() {
-    SignalThread::BlockInThisThread();
+    VM_CSignalThread::VM_BlockInThisThread();
     VM_CSingleton guard;
     if (guard.VM_AnotherInstance()) {
         PrintLine(m_out.log, "Vocerra is already running for this user; this copy ends.");
@@ -209,14 +164,14 @@ int HeadlessFrame::Run() {
 
     int code = 1;
     if (StartUp()) {
-        SignalThread signals;
-        signals.Start(m_hWnd);
+        VM_CSignalThread signals;
+        signals.VM_Start(m_hWnd);
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        signals.Stop();
+        signals.VM_Stop();
         code = 0;
     }
     StopAnswering();
@@ -230,15 +185,12 @@ int HeadlessFrame::Run() {
 // The call in progress is ended and its record, posted on the way, filed
 // before the frame goes.
 void HeadlessFrame::StopAnswering() {
-    if (m_machine) m_machine->VM_Stop();
-    MSG msg;
-    // The last records first meet the notice sender; stopping it hands back
-    // every record it still holds as a posted message.
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
-    if (m_mediator) m_mediator->VM_StopNotices();
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    VM_StopAnsweringAndFile(
+        m_machine.get(),
+        [](void* mediator) {
+            if (mediator != nullptr) static_cast<VM_CCallMediator*>(mediator)->VM_StopNotices();
+        },
+        m_mediator.get());
 }
 
 void HeadlessFrame::OnQuitRequest() {

@@ -9,9 +9,8 @@
 #include <string>
 
 #include "callflow/observer.h"
+#include "shell/signal_thread.h"
 
-// Asks the running frame to stop (wParam 0); posted by the signal thread.
-constexpr UINT VM_MSG_QUIT_REQUEST = 0x8070;
 
 struct VM_SHeadlessOutput {
     std::FILE* calls = stdout;   // one line per call, and the ready line

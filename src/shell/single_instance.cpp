@@ -38,6 +38,7 @@ VM_CSingleton::VM_CSingleton(const std::string& folder)
     : m_uFindMessage(RegisterWindowMessageA("TODO:VM_SUPPOSE_TO_BE_UNIQUE")) {
     const std::string dir = folder.empty() ? simline::RemoteSocketFolder() : folder;
     if (!PrivateFolder(dir, m_error)) return;
+    m_folder = dir;
     m_path = dir + "/instance.lock";
     m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {

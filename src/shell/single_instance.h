@@ -22,6 +22,9 @@ public:
     // private or cannot be made); the text says why.
     const std::string& VM_GetError() const { return m_error; }
     const std::string& VM_GetLockPath() const { return m_path; }
+    // The private folder holding the lock; the running copy listens there
+    // for a second start asking it to show its window.
+    const std::string& VM_GetFolder() const { return m_folder; }
 
     // Answers the registered "are you there" message with its own number.
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -30,6 +33,7 @@ private:
     int m_fd = -1;
     bool m_bAnother = false;
     std::string m_path;
+    std::string m_folder;
     std::string m_error;
     UINT m_uFindMessage;
 };

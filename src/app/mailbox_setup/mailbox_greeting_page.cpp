@@ -11,8 +11,9 @@
 
 VM_CMailboxGreetingPage::VM_CMailboxGreetingPage(QWidget* parent, VM_SMailboxSetupState& state,
                                                  const VM_CGreetingWorkCopies& copies)
-    : VM_CChainPage(parent, QStringLiteral("Mailbox Greetings"), true), m_state(state), m_copies(copies) {
+    : VM_CSetupPage(parent, QStringLiteral("Mailbox Greetings"), true), m_state(state), m_copies(copies) {
     setObjectName(QStringLiteral("mailboxGreetingPage"));
+    setMinimumWidth(460);
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(new QLabel(QStringLiteral("Enter the mailbox number (0-9):"), this));
     m_number = new QLineEdit(this);
@@ -31,7 +32,7 @@ VM_CMailboxGreetingPage::VM_CMailboxGreetingPage(QWidget* parent, VM_SMailboxSet
 
     VM_Body()->addLayout(numberRow);
     VM_Body()->addWidget(m_group);
-    VM_SetLeadsOn(false);
+    VM_SetNext(false);
 
     int first = 0;
     while (first < VM_CGreetingWorkCopies::kMailboxes && !copies.VM_Exists(first)) ++first;

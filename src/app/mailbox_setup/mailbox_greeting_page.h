@@ -2,7 +2,7 @@
 // greeting of each mailbox, chosen by its number, into its work copy.
 #pragma once
 
-#include "app/mailbox_setup/chain_page.h"
+#include "app/setup/setup_page.h"
 #include "app/mailbox_setup/mailbox_setup_state.h"
 
 class QGroupBox;
@@ -10,7 +10,7 @@ class QLineEdit;
 class VM_CGreetingWorkCopies;
 class VM_CMetaphor;
 
-class VM_CMailboxGreetingPage : public VM_CChainPage {
+class VM_CMailboxGreetingPage : public VM_CSetupPage {
     Q_OBJECT
 public:
     // Shows the first mailbox whose greeting exists (mailbox 0 when none).

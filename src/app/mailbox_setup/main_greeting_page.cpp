@@ -24,8 +24,9 @@ constexpr const char* kMoreHelp =
 
 VM_CMainGreetingPage::VM_CMainGreetingPage(QWidget* parent, VM_SMailboxSetupState& state,
                                            const std::string& workCopy)
-    : VM_CChainPage(parent, QStringLiteral("Main Greeting"), true), m_state(state) {
+    : VM_CSetupPage(parent, QStringLiteral("Main Greeting"), true), m_state(state) {
     setObjectName(QStringLiteral("mainGreetingPage"));
+    setMinimumWidth(460);
     auto* recordGroup = new QGroupBox(QStringLiteral(" Record Main Greeting "), this);
     auto* recordLayout = new QVBoxLayout(recordGroup);
     auto* hint = new QLabel(QString::fromLatin1(kRecordHint), recordGroup);
@@ -62,7 +63,7 @@ VM_CMainGreetingPage::VM_CMainGreetingPage(QWidget* parent, VM_SMailboxSetupStat
 void VM_CMainGreetingPage::VM_OnMultiple(bool ticked) {
     m_state.multiple = ticked;
     m_explanation->setVisible(ticked);
-    VM_SetLeadsOn(ticked);
+    VM_SetNext(ticked);
     adjustSize();
 }
 

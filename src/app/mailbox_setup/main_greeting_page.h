@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "app/mailbox_setup/chain_page.h"
+#include "app/setup/setup_page.h"
 #include "app/mailbox_setup/mailbox_setup_state.h"
 
 class QCheckBox;
 class QLabel;
 class VM_CMetaphor;
 
-class VM_CMainGreetingPage : public VM_CChainPage {
+class VM_CMainGreetingPage : public VM_CSetupPage {
     Q_OBJECT
 public:
     VM_CMainGreetingPage(QWidget* parent, VM_SMailboxSetupState& state, const std::string& workCopy);

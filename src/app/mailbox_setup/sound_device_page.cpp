@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/mailbox_setup/setup_colours.h"
+#include "app/setup/setup_page.h"
 #include "audio/wave_device.h"
 
 namespace {
@@ -34,7 +34,7 @@ QGroupBox* MakeDeviceGroup(QWidget* parent, const DeviceGroupTexts& texts, const
     auto* layout = new QVBoxLayout(group);
     if (count <= 0) {
         group->setTitle(QString::fromLatin1(texts.problemCaption));
-        VM_PaintProblem(group);
+        VM_SetIndication(group, true);
         auto* why = new QLabel(QString::fromLatin1(texts.problem), group);
         why->setObjectName(QStringLiteral("problem"));
         why->setWordWrap(true);
@@ -68,8 +68,9 @@ int ChosenId(const QComboBox* list, int current) {
 }  // namespace
 
 VM_CSoundDevicePage::VM_CSoundDevicePage(QWidget* parent, VM_SMailboxSetupState& state)
-    : VM_CChainPage(parent, QStringLiteral("Sound Devices"), false), m_state(state) {
+    : VM_CSetupPage(parent, QStringLiteral("Sound Devices"), false), m_state(state) {
     setObjectName(QStringLiteral("soundDevicePage"));
+    setMinimumWidth(460);
     m_playGroup = MakeDeviceGroup(this, kPlayTexts, g_waveOutDevices, g_nWaveOutDevices, state.playDevice,
                                   m_playList);
     m_recordGroup = MakeDeviceGroup(this, kRecordTexts, g_waveInDevices, g_nWaveInDevices, state.recordDevice,
@@ -79,10 +80,10 @@ VM_CSoundDevicePage::VM_CSoundDevicePage(QWidget* parent, VM_SMailboxSetupState&
     VM_Body()->addWidget(m_playGroup);
     VM_Body()->addWidget(m_recordGroup);
     VM_Body()->addWidget(m_enhance);
-    VM_SetLeadsOn(m_recordList != nullptr);
+    VM_SetNext(m_recordList != nullptr);
 }
 
-void VM_CSoundDevicePage::VM_Keep() {
+void VM_CSoundDevicePage::VM_OnLeave() {
     m_state.playDevice = ChosenId(m_playList, m_state.playDevice);
     m_state.recordDevice = ChosenId(m_recordList, m_state.recordDevice);
     m_state.enhance = m_enhance->isChecked();

@@ -2,14 +2,14 @@
 // and whether recorded greetings get the automatic level enhancement.
 #pragma once
 
-#include "app/mailbox_setup/chain_page.h"
+#include "app/setup/setup_page.h"
 #include "app/mailbox_setup/mailbox_setup_state.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 
-class VM_CSoundDevicePage : public VM_CChainPage {
+class VM_CSoundDevicePage : public VM_CSetupPage {
     Q_OBJECT
 public:
     // Offers the sound cards of g_waveOutDevices and g_waveInDevices.
@@ -22,7 +22,7 @@ public:
     QCheckBox* VM_EnhanceBox() const { return m_enhance; }
 
 protected:
-    void VM_Keep() override;
+    void VM_OnLeave() override;
 
 private:
     VM_SMailboxSetupState& m_state;

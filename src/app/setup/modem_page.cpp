@@ -20,7 +20,7 @@ const QString kLimitGreen = QStringLiteral("#209030");
 
 QString FeatureHtml(const VM_SFeature& feature) {
     if (feature.mark == VM_EFeatureMark::kPlain) return QString::fromUtf8(feature.text).toHtmlEscaped();
-    const QString colour = feature.mark == VM_EFeatureMark::kRedLink ? VM_ProblemColour().name() : kLimitGreen;
+    const QString colour = VM_IndicationColour(feature.mark == VM_EFeatureMark::kRedLink).name();
     return QStringLiteral("<a href=\"explain\" style=\"color:%1\">%2</a>").arg(colour, feature.text);
 }
 

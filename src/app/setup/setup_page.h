@@ -2,7 +2,8 @@
 // button leaves only once the page accepts its fields.
 #pragma once
 
-#include "app/mailbox_setup/chain_page.h"
+#include <QColor>
+#include <QDialog>
 
 class VM_CSetupPage : public VM_CChainPage {
     Q_OBJECT
@@ -17,3 +18,8 @@ protected:
     // Checks the fields before Next or OK; a page that refuses says why.
     virtual bool VM_CanLeave() { return true; }
 };
+
+// A label in the red of a problem or the green of a lesser limitation,
+// keeping the palette's other roles.
+void VM_SetIndication(QWidget* widget, bool red);
+QColor VM_IndicationColour(bool red);

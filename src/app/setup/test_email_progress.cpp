@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/mailbox_setup/setup_colours.h"
+#include "app/setup/setup_page.h"
+#include "notify/notice_text.h"
 
-const char* const VM_TEXT_SENDING_HEADING = "Sending email:";
 
 namespace {
 
