@@ -152,7 +152,7 @@ TEST_F(ModemSetupTest, NoModemAtAll) {
     EXPECT_EQ(Plain(page.VM_FeatureLabel(0)), "Not Found");
     EXPECT_EQ(Plain(page.VM_FeatureLabel(1)), "N/A");
     EXPECT_EQ(Plain(page.VM_FeatureLabel(2)), "N/A");
-    page.VM_Advance();
+    page.VM_Forward();
     EXPECT_EQ(page.result(), VM_PAGE_OK);
     EXPECT_EQ(page.VM_GetLineId(), 4);
 }
@@ -176,7 +176,7 @@ TEST_F(ModemSetupTest, OneModemWithoutWaveDevicesExplainsTheRedNo) {
     EXPECT_EQ(script.Messages()[0].rfind("The audio sound devices for your voice modem have NOT", 0), 0u);
     EXPECT_EQ(script.Messages()[1].rfind("Your modem does not support remote retrieval function.", 0), 0u);
     EXPECT_EQ(page.VM_FirstButton()->text().toStdString(), "OK");
-    page.VM_Advance();
+    page.VM_Forward();
     EXPECT_EQ(page.VM_GetLineId(), 0);
 }
 
@@ -185,7 +185,7 @@ TEST_F(ModemSetupTest, OneVoiceModemIsChosen) {
     VM_CModemPage page(nullptr, g_modemTable, -1);
     EXPECT_EQ(page.VM_Heading()->text().toStdString(), "Congratulations!");
     EXPECT_EQ(page.VM_FirstButton()->text().toStdString(), "Next >>");
-    page.VM_Advance();
+    page.VM_Forward();
     EXPECT_EQ(page.result(), VM_PAGE_NEXT);
     EXPECT_EQ(page.VM_GetLineId(), 7);
 }
@@ -199,7 +199,7 @@ TEST_F(ModemSetupTest, SeveralModemsListTheVoiceOnesOrAll) {
     // The chosen line is not a voice modem: nothing selected, nothing changes.
     VM_CModemPage unmatched(nullptr, g_modemTable, 0);
     EXPECT_EQ(unmatched.VM_List()->currentRow(), -1);
-    unmatched.VM_Advance();
+    unmatched.VM_Forward();
     EXPECT_EQ(unmatched.VM_GetLineId(), 0);
 
     g_modemTable = Table({Modem("Data 1", 5, LINEMEDIAMODE_DATAMODEM), Modem("Data 2", 6, LINEMEDIAMODE_DATAMODEM)});
@@ -211,7 +211,7 @@ TEST_F(ModemSetupTest, SeveralModemsListTheVoiceOnesOrAll) {
     EXPECT_EQ(Plain(data.VM_FeatureLabel(0)), "No");
     EXPECT_EQ(Plain(data.VM_FeatureLabel(1)), "N/A");
     data.VM_List()->setCurrentRow(1);
-    data.VM_Advance();
+    data.VM_Forward();
     EXPECT_EQ(data.VM_GetLineId(), 2);
 }
 

@@ -46,6 +46,7 @@ VM_CCallPage::VM_CCallPage(QWidget* parent, const VM_SCallSettings& start)
     m_pTollSaver->setChecked(start.tollSaver);
     VM_Body()->addWidget(m_pTollSaver);
     VM_AddLimitRows(start);
+    VM_SetNext(false);
 }
 
 QLineEdit* VM_CCallPage::VM_DigitsEdit(int maxChars, const QString& text) {

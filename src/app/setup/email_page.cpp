@@ -34,6 +34,7 @@ VM_CEmailPage::VM_CEmailPage(QWidget* parent, const VM_SEmailPageValues& start)
     VM_AddServerGroup(start);
     VM_AddAddressGroup(start);
     VM_AddTestRow();
+    VM_SetNext(false);
 }
 
 void VM_CEmailPage::VM_AddServerGroup(const VM_SEmailPageValues& start) {

@@ -9,14 +9,9 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "app/mailbox_setup/setup_colours.h"
-
 const char* const VM_TEXT_MODEM_PAGE_TITLE = "Select Modem";
 
 namespace {
-
-// A lesser limitation: the modem works without it.
-const QString kLimitGreen = QStringLiteral("#209030");
 
 QString FeatureHtml(const VM_SFeature& feature) {
     if (feature.mark == VM_EFeatureMark::kPlain) return QString::fromUtf8(feature.text).toHtmlEscaped();
@@ -52,7 +47,7 @@ VM_CModemPage::VM_CModemPage(QWidget* parent, const VM_SModemTable& table, std::
     VM_Body()->addWidget(m_pList);
     VM_Body()->addWidget(m_pGroup);
     setMinimumWidth(460);
-    VM_SetLeadsOn(table.nVoiceCount > 0);
+    VM_SetNext(table.nVoiceCount > 0);
     VM_BuildList();
 }
 
@@ -114,7 +109,7 @@ void VM_CModemPage::VM_ExplainFeature(int index) {
     QMessageBox::information(this, windowTitle(), QString::fromUtf8(text));
 }
 
-void VM_CModemPage::VM_Keep() {
+void VM_CModemPage::VM_OnLeave() {
     if (m_table.nVoiceCount <= 0) return;
     // With one modem there is no list: the only voice modem is the choice.
     if (m_nRows == 0) {

@@ -30,7 +30,7 @@ public:
     void VM_ExplainFeature(int index);
 
 protected:
-    void VM_Keep() override;
+    void VM_OnLeave() override;
 
 private:
     void VM_BuildList();

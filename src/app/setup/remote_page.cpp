@@ -61,7 +61,7 @@ void VM_CRemotePage::VM_ChooseMode(int mode) {
 }
 
 void VM_CRemotePage::VM_OnModeChosen() {
-    VM_SetLeadsOn(m_pModes->checkedId() != 0);
+    VM_SetNext(m_pModes->checkedId() != 0);
 }
 
 VM_SRemoteSettings VM_CRemotePage::VM_GetSettings() const {

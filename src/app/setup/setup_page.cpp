@@ -1,6 +1,8 @@
 #include "app/setup/setup_page.h"
 
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 const char* const VM_TEXT_NEXT_BUTTON = "Next >>";
 const char* const VM_TEXT_BACK_BUTTON = "<< Back";

@@ -10,7 +10,6 @@
 #include "app/setup/setup_page.h"
 #include "notify/notice_text.h"
 
-
 namespace {
 
 // Long enough to read the result before the message box covers it.
@@ -59,7 +58,7 @@ VM_STestEmailOutcome VM_CTestEmailProgress::VM_Send(const VM_SEmailPageValues& v
 void VM_CTestEmailProgress::VM_ShowResult(const VM_STestEmailOutcome& outcome) {
     m_bDone = true;
     if (outcome.progressText != nullptr) m_pText->setText(QString::fromUtf8(outcome.progressText));
-    if (outcome.result != VM_ETestEmailResult::kSent) VM_PaintProblem(m_pText);
+    if (outcome.result != VM_ETestEmailResult::kSent) VM_SetIndication(m_pText, true);
     QTimer::singleShot(kResultShownMs, this, &QDialog::accept);
 }
 
