@@ -1,5 +1,6 @@
 #include "app/setup/test_email_progress.h"
 
+#include <atomic>
 #include <thread>
 
 #include <QLabel>
@@ -9,11 +10,11 @@
 #include "app/setup/setup_page.h"
 #include "notify/notice_text.h"
 
-
 namespace {
 
 // Long enough to read the result before the message box covers it.
 constexpr int kResultShownMs = 700;
+constexpr int kPollMs = 50;
 
 }  // namespace
 
@@ -31,13 +32,24 @@ VM_CTestEmailProgress::VM_CTestEmailProgress(QWidget* parent) : QDialog(parent) 
     column->addWidget(m_pText);
 }
 
+// The worker only fills in the outcome and raises a flag; the window looks
+// for the flag, so nothing the worker made is released on the main thread
+// or the other way round.
 VM_STestEmailOutcome VM_CTestEmailProgress::VM_Send(const VM_SEmailPageValues& values) {
     VM_STestEmailOutcome outcome;
-    std::thread worker([this, values, &outcome] {
+    std::atomic<bool> sent{false};
+    std::thread worker([values, &outcome, &sent] {
         outcome = VM_SendTestEmail(values);
-        const VM_STestEmailOutcome result = outcome;
-        QMetaObject::invokeMethod(this, [this, result] { VM_ShowResult(result); }, Qt::QueuedConnection);
+        sent.store(true, std::memory_order_release);
     });
+    QTimer poll;
+    poll.setInterval(kPollMs);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!sent.load(std::memory_order_acquire)) return;
+        poll.stop();
+        VM_ShowResult(outcome);
+    });
+    poll.start();
     exec();
     worker.join();
     return outcome;
