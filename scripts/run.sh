@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vocerra (release) and starts it. Until the
-# windows exist it runs headless, answering on the simulated line when no
-# other line is there; its program folder is under the user's data folder.
+# Installs what is missing, builds Vocerra (release) and starts it: the
+# windowed program, or without windows when there is no display (or with
+# --headless), answering on the simulated line when no other line is there;
+# its program folder is under the user's data folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
@@ -9,4 +10,4 @@ cmake --preset release -DVOCERRA_BENCH=OFF >/dev/null
 cmake --build --preset release --target vocerra vocerra-call
 export VOCERRA_HOME="${VOCERRA_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/vocerra}"
 mkdir -p "$VOCERRA_HOME"
-exec build/release/src/app/vocerra --headless "$@"
+exec build/release/src/app/vocerra "$@"

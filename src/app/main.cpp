@@ -1,9 +1,10 @@
-// The process entry: options, then the program without windows (the
-// windowed one is not built yet).
+// The process entry: options, then the windowed program, or the one
+// without windows when asked for or when there is no display.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/windowed_app.h"
 #include "shell/command_line.h"
 #include "shell/headless_app.h"
 #include "shell/version.h"
@@ -23,9 +24,10 @@ int main(int argc, char** argv) {
                      line.error.c_str(), program.c_str());
         return 2;
     case VM_SCommandLine::Action::kRunWindowed:
-        std::fprintf(stderr, "%s: the windowed program is not built yet; run '%s --headless'.\n", program.c_str(),
+        if (VM_HasDisplay()) return VM_RunWindowed(argc, argv);
+        std::fprintf(stderr, "%s: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); running without windows.\n",
                      program.c_str());
-        return 2;
+        break;
     case VM_SCommandLine::Action::kRunHeadless:
         break;
     }

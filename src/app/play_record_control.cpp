@@ -5,13 +5,13 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressDialog>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
 
+#include "app/message_box.h"
 #include "audio/player.h"
 #include "audio/recorder.h"
 #include "audio/wave_file.h"
@@ -28,19 +28,6 @@ constexpr DWORD kRecordFlags = VM_ENHANCE_KEEP_QUIET;
 // may first convert the file for the device, long enough to show it.
 constexpr DWORD kLongFileBytes = 1000000;
 constexpr const char* kWindowClass = "VM_MetaphorOwner";
-
-VM_CMetaphor::ProblemHandler& ProblemHandlerSlot() {
-    static VM_CMetaphor::ProblemHandler handler;
-    return handler;
-}
-
-void ReportProblem(QWidget* parent, const QString& text) {
-    if (ProblemHandlerSlot()) {
-        ProblemHandlerSlot()(parent, text);
-        return;
-    }
-    QMessageBox::warning(parent, QStringLiteral("Vocerra"), text);
-}
 
 // The record button's mark: a red dot, the one colour recording is known by.
 QIcon RecordIcon(int size) {
@@ -313,7 +300,7 @@ bool VM_CMetaphor::VM_Play() {
     d.file = std::make_unique<VM_CWaveFile>(d.path.c_str(), VM_WAVE_MODE_READ);
     if (!d.file->VM_IsOpen()) {
         d.StopDevices(false);
-        ReportProblem(this, QStringLiteral("The recording \"%1\" cannot be played: the file is missing or is "
+        VM_ShowMessage(this, QStringLiteral("The recording \"%1\" cannot be played: the file is missing or is "
                                            "not a sound file Vocerra can read.").arg(name));
         return false;
     }
@@ -323,7 +310,7 @@ bool VM_CMetaphor::VM_Play() {
     d.EnableGroups(kGroupStop | kGroupSlider, true);
     if (!d.StartPlayer()) {
         d.StopDevices(false);
-        ReportProblem(this, QStringLiteral("The recording \"%1\" cannot be played on the playback device. "
+        VM_ShowMessage(this, QStringLiteral("The recording \"%1\" cannot be played on the playback device. "
                                            "Check the sound device set-up.").arg(name));
         return false;
     }
@@ -342,7 +329,7 @@ bool VM_CMetaphor::VM_Record() {
     d.file = std::make_unique<VM_CWaveFile>(d.path.c_str(), VM_WAVE_MODE_NEW);
     if (!d.file->VM_IsOpen()) {
         d.StopDevices(false);
-        ReportProblem(this, QStringLiteral("Vocerra cannot write the recording \"%1\". Check that the disk "
+        VM_ShowMessage(this, QStringLiteral("Vocerra cannot write the recording \"%1\". Check that the disk "
                                            "is not full and the folder can be written.").arg(name));
         return false;
     }
@@ -352,7 +339,7 @@ bool VM_CMetaphor::VM_Record() {
     d.recorder->VM_SetDetection(0, 0, 0, kRecordFlags | (d.enhance ? VM_ENHANCE_COMPRESS : 0));
     if (!d.recorder->VM_Start(d.file.get())) {
         d.StopDevices(false);
-        ReportProblem(this, QStringLiteral("Recording cannot start on the recording device. Check the sound "
+        VM_ShowMessage(this, QStringLiteral("Recording cannot start on the recording device. Check the sound "
                                            "device set-up."));
         return false;
     }
@@ -386,12 +373,4 @@ HWND VM_CMetaphor::VM_GetOwnerWindow() const { return m_pImpl->hwnd; }
 void VM_CMetaphor::VM_SetStartedCommands(std::function<void()> playStarted, std::function<void()> recordStarted) {
     m_pImpl->playStarted = std::move(playStarted);
     m_pImpl->recordStarted = std::move(recordStarted);
-}
-
-void VM_CMetaphor::VM_ReportProblem(QWidget* parent, const QString& text) { ReportProblem(parent, text); }
-
-VM_CMetaphor::ProblemHandler VM_CMetaphor::VM_SetProblemHandler(ProblemHandler handler) {
-    ProblemHandler previous = std::move(ProblemHandlerSlot());
-    ProblemHandlerSlot() = std::move(handler);
-    return previous;
 }

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-#include <QString>
 #include <QWidget>
 
 #include "platform/win32/types.h"
@@ -38,7 +37,7 @@ public:
     void VM_SetEnhance(bool enhance);
     void VM_AllowRecording(bool allow);
 
-    // Each tells the user why when it fails (see VM_SetProblemHandler).
+    // Each tells the user why when it fails (VM_ShowMessage).
     bool VM_Play();
     bool VM_Record();
     void VM_Stop();
@@ -56,13 +55,6 @@ public:
     // Run after playing or recording has started.
     void VM_SetStartedCommands(std::function<void()> playStarted, std::function<void()> recordStarted);
 
-    // Where the controls' (and the greeting set-up's) problems go (a missing or unplayable file, a
-    // device that does not start); a message box unless a handler is set.
-    // Returns the previous handler.
-    using ProblemHandler = std::function<void(QWidget* parent, const QString& text)>;
-    static ProblemHandler VM_SetProblemHandler(ProblemHandler handler);
-    // Tells the user of a problem the way the control does.
-    static void VM_ReportProblem(QWidget* parent, const QString& text);
 
 signals:
     // Playing or recording has ended (by the end of the file, Stop, or a

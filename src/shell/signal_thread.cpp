@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <future>
+
 #include "callflow/answer_machine.h"
 #include "platform/win32/messages.h"
 
@@ -30,8 +32,14 @@ void VM_CSignalThread::VM_BlockInThisThread() {
 }
 
 void VM_CSignalThread::VM_Start(HWND window) {
-    m_thread = std::thread([this, window] {
+    std::promise<void> blocked;
+    std::future<void> ready = blocked.get_future();
+    m_thread = std::thread([this, window, &blocked] {
+        // Blocked here too, so the wake-up at the end is never fatal, even
+        // where the starting thread left the signals open (a test program).
         const sigset_t set = Signals();
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        blocked.set_value();
         for (;;) {
             int signo = 0;
             if (sigwait(&set, &signo) != 0) continue;
@@ -39,6 +47,7 @@ void VM_CSignalThread::VM_Start(HWND window) {
             if (signo != SIGUSR1) PostMessageA(window, VM_MSG_QUIT_REQUEST, static_cast<WPARAM>(signo), 0);
         }
     });
+    ready.wait();
 }
 
 void VM_CSignalThread::VM_Stop() {

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +26,7 @@
 #include "app/mailbox_setup/sound_device_page.h"
 #include "app/message_pump.h"
 #include "app/play_record_control.h"
+#include "app/message_box.h"
 #include "app/qt_test_app.h"
 #include "app/setup_wizards.h"
 #include "audio/wave_device.h"
@@ -35,6 +35,7 @@
 #include "platform/win32/files.h"
 #include "platform/winmm/file_endpoint.h"
 #include "platform/winmm/wave_endpoint.h"
+#include "modal_script.h"
 #include "queue_pump.h"
 #include "test_sound_files.h"
 #include "store/app_config.h"
@@ -56,49 +57,6 @@ std::string Path(char* owned) {
     std::unique_ptr<char[]> hold(owned);
     return hold ? std::string(hold.get()) : std::string();
 }
-
-// Plays the user on each page of a chain in turn: step k acts on the k-th
-// page shown, as a modal dialog.
-class PageScript {
-public:
-    using Step = std::function<void(VM_CSetupPage&)>;
-    explicit PageScript(std::vector<Step> steps) : m_steps(std::move(steps)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
-        m_timer.start(5);
-    }
-    size_t Done() const { return m_next; }
-
-private:
-    void Poll() {
-        auto* page = qobject_cast<VM_CSetupPage*>(QApplication::activeModalWidget());
-        if (page == nullptr || page->property("scripted").toBool()) return;
-        page->setProperty("scripted", true);
-        if (m_next >= m_steps.size()) {
-            ADD_FAILURE() << "a page more than the script has: " << page->objectName().toStdString();
-            page->reject();
-            return;
-        }
-        try {
-            m_steps[m_next++](*page);
-        } catch (const std::exception& e) {
-            // Never through Qt's event loop; end the chain instead.
-            ADD_FAILURE() << e.what();
-            page->reject();
-        }
-    }
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    QTimer m_timer;
-};
-
-template <class T>
-T& As(VM_CSetupPage& page) {
-    auto* typed = qobject_cast<T*>(&page);
-    if (typed == nullptr) throw std::runtime_error("unexpected page " + page.objectName().toStdString());
-    return *typed;
-}
-
-void Click(VM_CSetupPage& page, const char* button) { page.findChild<QPushButton*>(button)->click(); }
 
 // As the user types: the field's own key handling, not a programmatic set.
 void Type(QLineEdit* field, const QString& text) {
@@ -127,11 +85,10 @@ protected:
         g_waveOutDevices[0] = {m_out, "File Speaker"};
         g_nWaveInDevices = 1;
         g_waveInDevices[0] = {m_in, "File Microphone"};
-        m_previous = VM_CMetaphor::VM_SetProblemHandler(
-            [this](QWidget*, const QString& text) { m_problems.push_back(text.toStdString()); });
+        VM_SetMessageHook([this](const QString& text) { m_problems.push_back(text.toStdString()); });
     }
     void TearDown() override {
-        VM_CMetaphor::VM_SetProblemHandler(m_previous);
+        VM_SetMessageHook(nullptr);
         g_nWaveOutDevices = 0;
         g_nWaveInDevices = 0;
         platform::SetTimeScale(1.0);
@@ -155,7 +112,6 @@ protected:
     UINT m_in = 0;
     std::unique_ptr<VM_CMessagePump> m_pump;
     std::vector<std::string> m_problems;
-    VM_CMetaphor::ProblemHandler m_previous;
 };
 
 TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWere) {
@@ -164,28 +120,25 @@ TEST_F(MailboxSetup, CancelOnTheLastPageLeavesConfigurationAndGreetingsAsTheyWer
     const std::string greetingBefore = ReadFileBytes(mainGreeting);
     const std::string cfgBefore = CfgBytes();
     std::string recorded;
-    PageScript script({
-        [&](VM_CSetupPage& page) {
-            auto& sound = As<VM_CSoundDevicePage>(page);
-            sound.VM_PlayList()->setCurrentIndex(1);
-            sound.VM_EnhanceBox()->setChecked(false);
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            auto& main = As<VM_CMainGreetingPage>(page);
-            // The work copy holds the old greeting, so everything is offered.
-            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF);
-            recorded = RecordOn(main.VM_Control());
-            main.VM_MultipleBox()->setChecked(true);
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            RecordOn(As<VM_CMailboxGreetingPage>(page).VM_Control());
-            Click(page, "cancel");
-        },
+    ModalScript script;
+    script.On<VM_CSoundDevicePage>([&](VM_CSoundDevicePage* page) {
+        page->VM_PlayList()->setCurrentIndex(1);
+        page->VM_EnhanceBox()->setChecked(false);
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMainGreetingPage>([&](VM_CMainGreetingPage* page) {
+        // The work copy holds the old greeting, so everything is offered.
+        EXPECT_EQ(page->VM_Control()->VM_GetEnabledGroups(), 0xF);
+        recorded = RecordOn(page->VM_Control());
+        page->VM_MultipleBox()->setChecked(true);
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMailboxGreetingPage>([&](VM_CMailboxGreetingPage* page) {
+        RecordOn(page->VM_Control());
+        page->VM_CancelButton()->click();
     });
     EXPECT_FALSE(VM_RunMailboxSetup(nullptr, *m_cfg));
-    EXPECT_EQ(script.Done(), 3u);
+    EXPECT_EQ(script.Pending(), 0u);
     ASSERT_GT(recorded.size(), 30000u);
     EXPECT_NE(recorded, greetingBefore);
     EXPECT_EQ(ReadFileBytes(mainGreeting), greetingBefore);
@@ -201,54 +154,49 @@ TEST_F(MailboxSetup, OkStoresTheChoicesAndTheRecordedGreetingsByteForByte) {
     DeleteFileA(Path(m_cfg->VM_GetMainGreetingFileName()).c_str());
     std::string mainRecorded;
     std::string box3Recorded;
-    PageScript script({
-        [&](VM_CSetupPage& page) {
-            auto& sound = As<VM_CSoundDevicePage>(page);
-            EXPECT_EQ(page.VM_FirstButton()->text(), "Next >>");
-            EXPECT_EQ(sound.VM_PlayList()->currentText(), "Default Audio Device");
-            sound.VM_PlayList()->setCurrentIndex(1);
-            sound.VM_RecordList()->setCurrentIndex(1);
-            sound.VM_EnhanceBox()->setChecked(false);
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            auto& main = As<VM_CMainGreetingPage>(page);
-            EXPECT_FALSE(main.VM_MultipleBox()->isChecked());
-            EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
-            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), VM_CMetaphor::kGroupRecord);
-            mainRecorded = RecordOn(main.VM_Control());
-            main.VM_MultipleBox()->setChecked(true);
-            EXPECT_EQ(page.VM_FirstButton()->text(), "Next >>");
-            EXPECT_FALSE(main.VM_Explanation()->isHidden());
-            Click(page, "back");
-        },
-        [&](VM_CSetupPage& page) {
-            EXPECT_EQ(As<VM_CSoundDevicePage>(page).VM_PlayList()->currentIndex(), 1) << "kept across Back";
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            auto& main = As<VM_CMainGreetingPage>(page);
-            EXPECT_TRUE(main.VM_MultipleBox()->isChecked()) << "kept across Back";
-            EXPECT_EQ(main.VM_Control()->VM_GetEnabledGroups(), 0xF) << "the recording is still there";
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            auto& box = As<VM_CMailboxGreetingPage>(page);
-            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 0 ");
-            Type(box.VM_NumberField(), "3");
-            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 3 ");
-            Type(box.VM_NumberField(), "12");
-            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 1 ") << "12 is no mailbox";
-            Type(box.VM_NumberField(), "x");
-            EXPECT_EQ(box.VM_Group()->title(), " Record greeting for mailbox: 1 ");
-            Type(box.VM_NumberField(), "3");
-            box3Recorded = RecordOn(box.VM_Control());
-            Click(page, "first");
-        },
+    ModalScript script;
+    script.On<VM_CSoundDevicePage>([&](VM_CSoundDevicePage* page) {
+        EXPECT_EQ(page->VM_FirstButton()->text(), "Next >>");
+        EXPECT_EQ(page->VM_PlayList()->currentText(), "Default Audio Device");
+        page->VM_PlayList()->setCurrentIndex(1);
+        page->VM_RecordList()->setCurrentIndex(1);
+        page->VM_EnhanceBox()->setChecked(false);
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMainGreetingPage>([&](VM_CMainGreetingPage* page) {
+        EXPECT_FALSE(page->VM_MultipleBox()->isChecked());
+        EXPECT_EQ(page->VM_FirstButton()->text(), "OK");
+        EXPECT_EQ(page->VM_Control()->VM_GetEnabledGroups(), VM_CMetaphor::kGroupRecord);
+        mainRecorded = RecordOn(page->VM_Control());
+        page->VM_MultipleBox()->setChecked(true);
+        EXPECT_EQ(page->VM_FirstButton()->text(), "Next >>");
+        EXPECT_FALSE(page->VM_Explanation()->isHidden());
+        page->VM_BackButton()->click();
+    });
+    script.On<VM_CSoundDevicePage>([&](VM_CSoundDevicePage* page) {
+        EXPECT_EQ(page->VM_PlayList()->currentIndex(), 1) << "kept across Back";
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMainGreetingPage>([&](VM_CMainGreetingPage* page) {
+        EXPECT_TRUE(page->VM_MultipleBox()->isChecked()) << "kept across Back";
+        EXPECT_EQ(page->VM_Control()->VM_GetEnabledGroups(), 0xF) << "the recording is still there";
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMailboxGreetingPage>([&](VM_CMailboxGreetingPage* page) {
+        EXPECT_EQ(page->VM_Group()->title(), " Record greeting for mailbox: 0 ");
+        Type(page->VM_NumberField(), "3");
+        EXPECT_EQ(page->VM_Group()->title(), " Record greeting for mailbox: 3 ");
+        Type(page->VM_NumberField(), "12");
+        EXPECT_EQ(page->VM_Group()->title(), " Record greeting for mailbox: 1 ") << "12 is no mailbox";
+        Type(page->VM_NumberField(), "x");
+        EXPECT_EQ(page->VM_Group()->title(), " Record greeting for mailbox: 1 ");
+        Type(page->VM_NumberField(), "3");
+        box3Recorded = RecordOn(page->VM_Control());
+        page->VM_FirstButton()->click();
     });
     std::vector<bool> applied;
     EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg, nullptr, [&](bool changed) { applied.push_back(changed); }));
-    EXPECT_EQ(script.Done(), 5u);
+    EXPECT_EQ(script.Pending(), 0u);
     EXPECT_EQ(applied, std::vector<bool>{true});
     ASSERT_GT(mainRecorded.size(), 30000u);
     ASSERT_GT(box3Recorded.size(), 30000u);
@@ -273,16 +221,15 @@ TEST_F(MailboxSetup, OkOnAFullDiskSaysSoAndLeavesTheStoredFilesWhole) {
     const std::string greetingBefore = ReadFileBytes(mainGreeting);
     const std::string cfgBefore = CfgBytes();
     std::unique_ptr<storetest::FileSizeLimit> fullDisk;
-    PageScript script({
-        [&](VM_CSetupPage& page) {
-            As<VM_CSoundDevicePage>(page).VM_PlayList()->setCurrentIndex(1);
-            Click(page, "first");
-        },
-        [&](VM_CSetupPage& page) {
-            RecordOn(As<VM_CMainGreetingPage>(page).VM_Control());
-            fullDisk = std::make_unique<storetest::FileSizeLimit>(0);
-            Click(page, "first");
-        },
+    ModalScript script;
+    script.On<VM_CSoundDevicePage>([&](VM_CSoundDevicePage* page) {
+        page->VM_PlayList()->setCurrentIndex(1);
+        page->VM_FirstButton()->click();
+    });
+    script.On<VM_CMainGreetingPage>([&](VM_CMainGreetingPage* page) {
+        RecordOn(page->VM_Control());
+        fullDisk = std::make_unique<storetest::FileSizeLimit>(0);
+        page->VM_FirstButton()->click();
     });
     EXPECT_TRUE(VM_RunMailboxSetup(nullptr, *m_cfg));
     fullDisk.reset();
@@ -299,14 +246,17 @@ TEST_F(MailboxSetup, WithoutSoundCardsBothProblemsShowInRedAndTheButtonReadsOk) 
     VM_CSoundDevicePage page(nullptr, state);
     EXPECT_EQ(page.VM_PlayGroup()->title(), " Playing Problem");
     EXPECT_EQ(page.VM_RecordGroup()->title(), " Recording Problem");
-    EXPECT_EQ(page.VM_PlayGroup()->palette().color(QPalette::WindowText), VM_IndicationColour(true));
-    EXPECT_EQ(page.VM_RecordGroup()->palette().color(QPalette::WindowText), VM_IndicationColour(true));
+    const QColor plain = QApplication::palette().color(QPalette::WindowText);
+    const QColor red(0xD0, 0x20, 0x20);
+    EXPECT_EQ(page.VM_PlayGroup()->palette().color(QPalette::WindowText), red);
+    EXPECT_EQ(page.VM_RecordGroup()->palette().color(QPalette::WindowText), red);
+    EXPECT_EQ(page.VM_PlayGroup()->findChild<QLabel*>("problem")->palette().color(QPalette::WindowText), plain);
     EXPECT_EQ(page.VM_PlayList(), nullptr);
     EXPECT_EQ(page.VM_RecordList(), nullptr);
     EXPECT_EQ(page.VM_FirstButton()->text(), "OK");
     // Leading on keeps the ids the configuration had.
     state.playDevice = 5;
-    page.VM_Forward();
+    page.VM_FirstButton()->click();
     EXPECT_EQ(page.result(), VM_PAGE_OK);
     EXPECT_EQ(state.playDevice, 5);
 }

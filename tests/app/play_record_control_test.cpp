@@ -12,6 +12,7 @@
 
 #include <QSlider>
 
+#include "app/message_box.h"
 #include "app/qt_test_app.h"
 #include "audio/wave_device.h"
 #include "audio/wave_test_files.h"
@@ -44,11 +45,10 @@ protected:
         ASSERT_TRUE(apptest::NoSoundCards());
         VM_TestQtApp();
         platform::SetTimeScale(20.0);
-        m_previous = VM_CMetaphor::VM_SetProblemHandler(
-            [this](QWidget*, const QString& text) { m_problems.push_back(text.toStdString()); });
+        VM_SetMessageHook([this](const QString& text) { m_problems.push_back(text.toStdString()); });
     }
     void TearDown() override {
-        VM_CMetaphor::VM_SetProblemHandler(m_previous);
+        VM_SetMessageHook(nullptr);
         platform::SetTimeScale(1.0);
     }
     // A control playing into played.wav and recording from source.
@@ -63,7 +63,6 @@ protected:
 
     TempDir m_dir;
     std::vector<std::string> m_problems;
-    VM_CMetaphor::ProblemHandler m_previous;
 };
 
 TEST_F(PlayRecordControl, MissingFilesOfferOnlyWhatCanBeDone) {

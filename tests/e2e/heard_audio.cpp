@@ -29,6 +29,10 @@ size_t CommonPrefix(const std::vector<std::int16_t>& captured, size_t from, cons
 
 }  // namespace
 
+void ClipBook::Add(const std::string& name, std::vector<std::int16_t> samples) {
+    m_clips.push_back({name, std::move(samples)});
+}
+
 bool ClipBook::Add(const std::string& name, const std::string& path) {
     VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
     if (!file.VM_IsOpen() || file.VM_GetFormat() == nullptr) return false;
@@ -57,21 +61,38 @@ void ClipBook::AddShippedPrompts() {
     Add("GTMain", VM_FindShippedFile(VM_FOLDER_GREETING, "GTMain.wav"));
 }
 
+ClipBook::Match ClipBook::LongestMatch(const std::vector<std::int16_t>& captured, size_t at) const {
+    Match best;
+    for (const Clip& clip : m_clips) {
+        const size_t length = CommonPrefix(captured, at, clip.samples);
+        if (length > best.length) best = {&clip, length};
+    }
+    return best;
+}
+
+// A clip cut short in its last buffer ends where the next clip starts; when
+// that last buffer is as quiet as the next clip's start, the samples match
+// both, and the clip looks whole. Of the two readings, whole or cut at its
+// last buffer, the one after which the next clip matches further is taken.
+size_t ClipBook::MatchedLength(const std::vector<std::int16_t>& captured, size_t at, const Match& match) const {
+    const size_t whole = match.clip->samples.size();
+    const size_t tail = match.length % kBufferSamples;
+    if (match.length < whole) return match.length >= kBufferSamples ? match.length - tail : match.length;
+    if (tail == 0 || whole < kBufferSamples) return whole;
+    const size_t end = at + whole;
+    const size_t boundary = end - tail;
+    const size_t wholeReach = end + LongestMatch(captured, end).length;
+    const size_t cutReach = boundary + LongestMatch(captured, boundary).length;
+    return cutReach > wholeReach ? whole - tail : whole;
+}
+
 std::vector<HeardClip> ClipBook::Split(const std::vector<std::int16_t>& captured) const {
     std::vector<HeardClip> heard;
     size_t at = 0;
     while (at < captured.size()) {
-        const Clip* best = nullptr;
-        size_t bestLength = 0;
-        for (const Clip& clip : m_clips) {
-            size_t length = CommonPrefix(captured, at, clip.samples);
-            if (length > bestLength) {
-                best = &clip;
-                bestLength = length;
-            }
-        }
-        if (best != nullptr && bestLength < best->samples.size() && bestLength >= kBufferSamples)
-            bestLength -= bestLength % kBufferSamples;
+        const Match match = LongestMatch(captured, at);
+        const Clip* best = match.clip;
+        const size_t bestLength = best != nullptr ? MatchedLength(captured, at, match) : 0;
         if (best != nullptr && (bestLength >= kLeastMatch || bestLength == best->samples.size())) {
             heard.push_back({best->name, bestLength, bestLength == best->samples.size()});
             at += bestLength;

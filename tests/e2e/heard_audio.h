@@ -22,6 +22,7 @@ class ClipBook {
 public:
     // Loads a WAVE file's samples under a name; false when it cannot be read.
     bool Add(const std::string& name, const std::string& path);
+    void Add(const std::string& name, std::vector<std::int16_t> samples);
     // Every shipped prompt ("Prp0016" ...) and "GTMain".
     void AddShippedPrompts();
     // Every clip as a line carrying the format hears it (for example its
@@ -37,6 +38,15 @@ private:
         std::string name;
         std::vector<std::int16_t> samples;
     };
+    struct Match {
+        const Clip* clip = nullptr;
+        size_t length = 0;
+    };
+    // The clip with the longest start matching the samples from at on.
+    Match LongestMatch(const std::vector<std::int16_t>& captured, size_t at) const;
+    // How much of the match belongs to its clip.
+    size_t MatchedLength(const std::vector<std::int16_t>& captured, size_t at, const Match& match) const;
+
     std::vector<Clip> m_clips;
 };
 

@@ -146,13 +146,30 @@ TEST_F(ModemLineTest, DropWhilePlayingAbortsThePlayBeforeHangingUp) {
     Start(Family::kV253);
     VM_CCall* call = RingAndAnswer();
     ASSERT_NE(call, nullptr);
-    m_modem->PacePlaying(40);
+    m_modem->PacePlaying(200);
     std::thread player([&] { PlayOn(WaveOut(), kMuLaw, std::string(40000, 'x')); });
     ASSERT_TRUE(m_modem->WaitFor([&] { return m_modem->Played().size() > 1000; }));
     ASSERT_TRUE(call->VM_Drop());
     EXPECT_TRUE(Pump([&] { return CallReached(LINECALLSTATE_IDLE); }));
     player.join();
     EXPECT_EQ(m_modem->AbortedPlays(), 1);
+    EXPECT_FALSE(m_modem->OffHook());
+}
+
+// A modem that takes the sound in real time: the play is done only once the
+// modem has it all, so the owner hanging up at the done notice cuts none of it.
+TEST_F(ModemLineTest, DropAtThePlaysDoneNoticeLosesNoneOfTheSound) {
+    Start(Family::kV253);
+    VM_CCall* call = RingAndAnswer();
+    ASSERT_NE(call, nullptr);
+    m_modem->PacePlaying(40);
+    // More than the port holds, so the modem is still taking it at the end.
+    const std::string goodBye = AwkwardAudio(20000);
+    ASSERT_TRUE(PlayOn(WaveOut(), kMuLaw, goodBye));
+    ASSERT_TRUE(call->VM_Drop());
+    // The slow modem first reads what waits in the port, then the abort.
+    ASSERT_TRUE(linetest::PumpUntil([&] { return CallReached(LINECALLSTATE_IDLE); }, 400000));
+    EXPECT_EQ(FirstDifference(m_modem->Played(), goodBye), "same");
     EXPECT_FALSE(m_modem->OffHook());
 }
 

@@ -124,12 +124,19 @@ void ModemSimulator::Run() {
         pollfd p{fd, POLLIN, 0};
         poll(&p, 1, 5);
         char buffer[4096];
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_master != fd) continue;
-        size_t size = sizeof buffer;
-        if (m_mode == Mode::kPlay && m_playPace > 0 && m_playPace < size) size = m_playPace;
-        const ssize_t n = read(fd, buffer, size);
-        if (n > 0) OnBytes(buffer, static_cast<size_t>(n));
+        bool paced = false;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_master != fd) continue;
+            size_t size = sizeof buffer;
+            paced = m_mode == Mode::kPlay && m_playPace > 0;
+            if (paced && m_playPace < size) size = m_playPace;
+            const ssize_t n = read(fd, buffer, size);
+            if (n > 0) OnBytes(buffer, static_cast<size_t>(n));
+            paced = paced && n > 0;
+        }
+        // Playing in real time: the rest waits in the port meanwhile.
+        if (paced) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 

@@ -13,6 +13,7 @@ VM_CMailboxGreetingPage::VM_CMailboxGreetingPage(QWidget* parent, VM_SMailboxSet
                                                  const VM_CGreetingWorkCopies& copies)
     : VM_CSetupPage(parent, QStringLiteral("Mailbox Greetings"), true), m_state(state), m_copies(copies) {
     setObjectName(QStringLiteral("mailboxGreetingPage"));
+    setMinimumWidth(460);
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(new QLabel(QStringLiteral("Enter the mailbox number (0-9):"), this));
     m_number = new QLineEdit(this);

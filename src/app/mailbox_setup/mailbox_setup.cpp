@@ -11,7 +11,7 @@
 #include "app/mailbox_setup/main_greeting_page.h"
 #include "app/mailbox_setup/mailbox_setup_state.h"
 #include "app/mailbox_setup/sound_device_page.h"
-#include "app/play_record_control.h"
+#include "app/message_box.h"
 #include "app/setup_wizards.h"
 #include "callflow/answer_machine.h"
 #include "store/app_config.h"
@@ -75,10 +75,10 @@ void Commit(QWidget* parent, VM_CAppCfg& cfg, const VM_SMailboxSetupState& state
     }
     if (applied) applied(changed);
     if (!cfg.VM_Save())
-        VM_CMetaphor::VM_ReportProblem(parent, QStringLiteral("Vocerra could not save its settings. Check that the "
+        VM_ShowMessage(parent, QStringLiteral("Vocerra could not save its settings. Check that the "
                                                               "disk is not full."));
     if (!copies.VM_CommitAll())
-        VM_CMetaphor::VM_ReportProblem(parent, QStringLiteral("Some greetings could not be saved; they keep their "
+        VM_ShowMessage(parent, QStringLiteral("Some greetings could not be saved; they keep their "
                                                               "previous recording. Check that the disk is not "
                                                               "full."));
 }

@@ -26,6 +26,7 @@ VM_CMainGreetingPage::VM_CMainGreetingPage(QWidget* parent, VM_SMailboxSetupStat
                                            const std::string& workCopy)
     : VM_CSetupPage(parent, QStringLiteral("Main Greeting"), true), m_state(state) {
     setObjectName(QStringLiteral("mainGreetingPage"));
+    setMinimumWidth(460);
     auto* recordGroup = new QGroupBox(QStringLiteral(" Record Main Greeting "), this);
     auto* recordLayout = new QVBoxLayout(recordGroup);
     auto* hint = new QLabel(QString::fromLatin1(kRecordHint), recordGroup);

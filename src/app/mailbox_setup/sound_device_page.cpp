@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/setup/setup_page.h"
 #include "audio/wave_device.h"
 
 namespace {
@@ -69,6 +70,7 @@ int ChosenId(const QComboBox* list, int current) {
 VM_CSoundDevicePage::VM_CSoundDevicePage(QWidget* parent, VM_SMailboxSetupState& state)
     : VM_CSetupPage(parent, QStringLiteral("Sound Devices"), false), m_state(state) {
     setObjectName(QStringLiteral("soundDevicePage"));
+    setMinimumWidth(460);
     m_playGroup = MakeDeviceGroup(this, kPlayTexts, g_waveOutDevices, g_nWaveOutDevices, state.playDevice,
                                   m_playList);
     m_recordGroup = MakeDeviceGroup(this, kRecordTexts, g_waveInDevices, g_nWaveInDevices, state.recordDevice,

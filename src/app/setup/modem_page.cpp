@@ -15,7 +15,7 @@ namespace {
 
 QString FeatureHtml(const VM_SFeature& feature) {
     if (feature.mark == VM_EFeatureMark::kPlain) return QString::fromUtf8(feature.text).toHtmlEscaped();
-    const char* colour = feature.mark == VM_EFeatureMark::kRedLink ? "#d02020" : "#209030";
+    const QString colour = VM_IndicationColour(feature.mark == VM_EFeatureMark::kRedLink).name();
     return QStringLiteral("<a href=\"explain\" style=\"color:%1\">%2</a>").arg(colour, feature.text);
 }
 

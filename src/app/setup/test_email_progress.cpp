@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/setup/setup_page.h"
+#include "notify/notice_text.h"
 
-const char* const VM_TEXT_SENDING_HEADING = "Sending email:";
 
 namespace {
 

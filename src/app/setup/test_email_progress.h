@@ -9,7 +9,6 @@
 
 class QLabel;
 
-extern const char* const VM_TEXT_SENDING_HEADING;  // "Sending email:"
 
 class VM_CTestEmailProgress : public QDialog {
     Q_OBJECT

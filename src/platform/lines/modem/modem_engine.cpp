@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,6 +19,9 @@ namespace {
 constexpr size_t kPlayChunk = 800;
 constexpr auto kIdlePoll = std::chrono::milliseconds(200);
 constexpr size_t kReadSize = 4096;
+// Scaled: the longest a requested hang-up waits for the modem to finish the
+// sound it was sent (a little over the lead of a play's done notice).
+constexpr double kPlayOutMostMs = 80.0;
 
 bool IsFinal(ResultCode code) {
     return code != ResultCode::kNone && code != ResultCode::kRing;
@@ -419,7 +423,7 @@ void ModemEngine::DoHangUp(bool requested) {
 void ModemEngine::Play() {
     if (Command(m_profile->startPlay) != ResultCode::kConnect) {
         // Refused: the sound is dropped rather than retried for ever.
-        if (m_lost.empty()) m_voice.TakeOut(SIZE_MAX);
+        if (m_lost.empty()) m_voice.DropOut();
         WaitInCommandState(kIdlePoll);
         return;
     }
@@ -431,20 +435,25 @@ void ModemEngine::Play() {
 // One round of playing; false once the data state is over.
 bool ModemEngine::PlayStep(bool& ending) {
     bool hangUpWanted;
+    bool stopping;
     {
         std::lock_guard<std::mutex> lock(m_requestLock);
-        hangUpWanted = m_hangUp || m_stop;
+        hangUpWanted = m_hangUp;
+        stopping = m_stop;
     }
     if (ending) {
         WaitResult(nullptr);
         return false;
     }
-    if (hangUpWanted || !m_remoteHangUp.empty()) {
+    if (hangUpWanted || stopping || !m_remoteHangUp.empty()) {
+        // A hang-up right after the last sound was played lets the modem
+        // finish it; the caller is still there to hear it.
+        if (!stopping && m_remoteHangUp.empty() && !m_voice.OutQueued()) PlayOut();
         // Abort: the modem drops what it holds and ends the data state.
         const std::string abort{static_cast<char>(kDle), static_cast<char>(kCan), static_cast<char>(kDle),
                                 static_cast<char>(kEtx)};
         if (WriteAll(abort)) WaitResult(nullptr);
-        m_voice.TakeOut(SIZE_MAX);
+        m_voice.DropOut();
         return false;
     }
     const std::string chunk = m_voice.TakeOut(kPlayChunk);
@@ -452,6 +461,7 @@ bool ModemEngine::PlayStep(bool& ending) {
         std::string shielded;
         ShieldDle(reinterpret_cast<const BYTE*>(chunk.data()), chunk.size(), shielded);
         if (!WriteAll(shielded)) return false;
+        m_voice.Sent(chunk.size());
     } else if (!m_voice.WantedNow().out) {
         const std::string end{static_cast<char>(kDle), static_cast<char>(kEtx)};
         if (!WriteAll(end)) return false;
@@ -462,6 +472,17 @@ bool ModemEngine::PlayStep(bool& ending) {
     std::chrono::milliseconds wait = chunk.empty() ? kIdlePoll : std::chrono::milliseconds(0);
     if (ReadSome(wait, m_pending)) ConsumeUntilResult(nullptr);
     return true;
+}
+
+void ModemEngine::PlayOut() {
+    // Only the little a play is reported done ahead of the modem: a hang-up
+    // in the middle of a play is not held up.
+    const auto until = Clock::now() + std::min(m_voice.StillPlaying(), platform::ScaledToReal(kPlayOutMostMs));
+    while (m_lost.empty() && m_remoteHangUp.empty()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        if (left.count() <= 0) return;
+        if (ReadSome(left, m_pending)) ConsumeUntilResult(nullptr);
+    }
 }
 
 void ModemEngine::Record() {

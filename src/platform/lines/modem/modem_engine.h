@@ -113,6 +113,8 @@ private:
     bool GoOnHook();
     void Play();
     bool PlayStep(bool& ending);
+    // Waits a little for the modem to play what it was sent.
+    void PlayOut();
     void Record();
     bool RecordData(std::string& buffer, bool& ended);
 

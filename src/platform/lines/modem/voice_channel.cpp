@@ -19,6 +19,9 @@ constexpr double kSamplesPerMs = 8.0;
 // longer has stalled, and the recorder gets what there is.
 constexpr auto kStallSlack = std::chrono::milliseconds(100);
 constexpr int kStallFactor = 4;
+// A play is done this much (of audio) before the modem plays its last byte:
+// the next buffer arrives while the modem still has sound to play.
+constexpr double kPlayLeadMs = 40.0;
 
 std::chrono::nanoseconds Duration(size_t bytes, VoiceEncoding encoding) {
     return platform::ScaledToReal(static_cast<double>(bytes) / BytesPerSample(encoding) / kSamplesPerMs);
@@ -56,9 +59,25 @@ void VoiceChannel::Play(const std::string& data) {
         if (!m_connected) return;
     }
     m_out += data;
+    m_queuedTotal += data.size();
+    const std::uint64_t end = m_queuedTotal;
     Wake();
     m_changed.wait(lock, [&] { return m_out.size() <= kOutQueueLimit || !m_connected; });
-    if (!m_connected) m_out.clear();
+    WaitPlayedThrough(lock, end);
+}
+
+void VoiceChannel::WaitPlayedThrough(std::unique_lock<std::mutex>& lock, std::uint64_t end) {
+    const auto lead = platform::ScaledToReal(kPlayLeadMs);
+    while (m_connected) {
+        if (m_doneTotal < end) {
+            m_changed.wait(lock);
+            continue;
+        }
+        // What was sent after end plays after it.
+        const auto due = m_playedOutAt - Duration(static_cast<size_t>(m_doneTotal - end), m_encoding) - lead;
+        if (std::chrono::steady_clock::now() >= due) return;
+        m_changed.wait_until(lock, due);
+    }
 }
 
 void VoiceChannel::OpenIn() {
@@ -132,7 +151,10 @@ VoiceEncoding VoiceChannel::Encoding() {
 void VoiceChannel::SetConnected(bool connected) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_connected = connected;
-    if (!connected) m_out.clear();
+    if (!connected) {
+        m_doneTotal += m_out.size();
+        m_out.clear();
+    }
     m_changed.notify_all();
 }
 
@@ -148,6 +170,27 @@ std::string VoiceChannel::TakeOut(size_t max) {
     m_out.erase(0, out.size());
     m_changed.notify_all();
     return out;
+}
+
+void VoiceChannel::Sent(size_t bytes) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    // A modem that ran dry starts again from now.
+    m_playedOutAt = std::max(m_playedOutAt, std::chrono::steady_clock::now()) + Duration(bytes, m_encoding);
+    m_doneTotal += bytes;
+    m_changed.notify_all();
+}
+
+void VoiceChannel::DropOut() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_doneTotal += m_out.size();
+    m_out.clear();
+    m_changed.notify_all();
+}
+
+std::chrono::nanoseconds VoiceChannel::StillPlaying() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto left = m_playedOutAt - std::chrono::steady_clock::now();
+    return left.count() > 0 ? std::chrono::duration_cast<std::chrono::nanoseconds>(left) : std::chrono::nanoseconds(0);
 }
 
 bool VoiceChannel::OutQueued() {

@@ -5,7 +5,9 @@
 // call, sound is paced by the clock and dropped (out) or silence (in).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -22,7 +24,10 @@ public:
     // Wave side (device threads). Data is in the modem's encoding.
     void OpenOut();
     void CloseOut();
-    // Returns once the data is queued for the modem (or dropped: no call).
+    // Returns once the modem has about played the data (by the audio clock
+    // of what the engine sent), or it was dropped: no call, or the play was
+    // ended. Returning a little ahead keeps the modem fed while the next
+    // buffer comes.
     void Play(const std::string& data);
     void OpenIn();
     void CloseIn();
@@ -41,15 +46,22 @@ public:
     // A call is up: played sound is queued, not dropped.
     void SetConnected(bool connected);
     void SetRecording(bool recording);
-    // Takes up to max queued bytes to send.
+    // Takes up to max queued bytes to send; Sent once they are written, or
+    // DropOut for what will never be played.
     std::string TakeOut(size_t max);
+    void Sent(size_t bytes);
+    void DropOut();
     bool OutQueued();
+    // How long the modem still plays what it was sent; zero when idle.
+    std::chrono::nanoseconds StillPlaying();
     void PutIn(const std::string& data);
 
 private:
     void Wake();
     size_t InQueued() const { return m_in.size() - m_inHead; }
     void WaitForSound(std::unique_lock<std::mutex>& lock, size_t length);
+    // Under the lock: waits until the modem about played the queue up to end.
+    void WaitPlayedThrough(std::unique_lock<std::mutex>& lock, std::uint64_t end);
 
     std::mutex m_lock;
     std::condition_variable m_changed;
@@ -60,6 +72,12 @@ private:
     bool m_connected = false;
     bool m_recording = false;
     std::string m_out;
+    // Counts of bytes in the modem's encoding since the channel was made:
+    // queued by Play, and sent or dropped by the engine.
+    std::uint64_t m_queuedTotal = 0;
+    std::uint64_t m_doneTotal = 0;
+    // When the modem will have played everything sent so far.
+    std::chrono::steady_clock::time_point m_playedOutAt;
     std::string m_in;
     size_t m_inHead = 0;  // read so far from the front of m_in
 };
