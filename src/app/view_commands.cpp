@@ -266,6 +266,12 @@ int VM_CMainViews::VM_CmdSort(int command) {
 }
 
 int VM_CMainViews::VM_CmdFind() {
+    // One Find dialog at a time: a second Find brings it forward.
+    if (auto* open = m_pFrame != nullptr ? m_pFrame->findChild<VM_CFindDialog*>("findDialog") : nullptr) {
+        open->raise();
+        open->activateWindow();
+        return 1;
+    }
     VM_CFindDialog::Target target;
     target.list = [this](VM_ERecordKind& kind) -> const VM_CList* {
         kind = m_page == Page::kMessages ? VM_ERecordKind::kCallRecord : VM_ERecordKind::kAddressEntry;

@@ -330,6 +330,8 @@ TEST_F(MainViews, FindSelectsTheNextMatchAndClearsWhenNoneIsLeft) {
     dialog->VM_SetMatchCase(true);
     dialog->VM_SetDown(false);
     EXPECT_EQ(dialog->VM_FindNext(), -1);  // "ann" is in no name with that case
+    EXPECT_EQ(Run(kCmdFind), 1);
+    EXPECT_EQ(m_frame.findChildren<VM_CFindDialog*>().size(), 1);
     dialog->close();
 }
 
