@@ -14,6 +14,7 @@
 #include "callflow/answer_machine.h"
 #include "callflow/modem_table.h"
 #include "platform/win32/win32.h"
+#include "shell/line_choice.h"
 #include "store/app_config.h"
 
 namespace {
@@ -138,6 +139,7 @@ bool VM_CAppMediator::VM_CreateViews(QMainWindow* frame, HWND window,
     d.views->VM_Create(frame);
     if (d.cfg->m_dwFlags & VM_FLAG_ANSWERING) {
         // Without a line to answer on the program runs with answering off.
+        VM_ChooseVoiceLine(*d.cfg, false);
         if (d.machine == nullptr || !d.machine->VM_Start()) d.cfg->VM_SetFlag(false, VM_FLAG_ANSWERING);
         d.views->VM_RefreshAnswerState();
     }

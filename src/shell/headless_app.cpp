@@ -11,6 +11,7 @@
 #include "platform/alsa/alsa_sound_cards.h"
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
+#include "shell/line_choice.h"
 #include "shell/line_services.h"
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
@@ -48,7 +49,6 @@ private:
     bool CreateMainWindow();
     bool StartUp();
     void PrepareFolders();
-    bool ChooseLine();
     void OnQuitRequest();
     void StopAnswering();
     void Log(const std::string& line) { PrintLine(m_out.log, ClockText() + "  " + line); }
@@ -94,18 +94,11 @@ void HeadlessFrame::PrepareFolders() {
     }
 }
 
-// Without a usable line chosen, the first voice modem is taken.
-bool HeadlessFrame::ChooseLine() {
-    if (VM_FindVoiceModem(m_cfg->m_idLine) != nullptr) return true;
-    if (g_modemTable.nVoiceCount == 0) return false;
-    m_cfg->m_idLine = g_modemTable.entries[g_modemTable.voiceIndexes[0]].idLine;
-    return true;
-}
 
 bool HeadlessFrame::StartUp() {
     VM_CAnswerMachine::VM_EnumerateModems();
     PrepareFolders();
-    if (!ChooseLine()) {
+    if (!VM_ChooseVoiceLine(*m_cfg, true)) {
         Log("No voice modem or line found: nothing to answer on.");
         return false;
     }

@@ -43,6 +43,19 @@ TEST_F(WindowedVocerra, ASecondStartShowsTheFirstAndEndsWithOne) {
     // The fixture's end: SIGTERM, and a clean exit with 0.
 }
 
+// A first start has no line chosen: it answers on the voice line there is
+// instead of starting with answering off until the modem set-up.
+TEST_F(WindowedVocerra, AFirstStartAnswersOnTheLineThereIs) {
+    m_cfg->m_idLine = -1;
+    m_cfg->VM_Save();
+    m_cfg.reset();
+    m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{}, WindowedEnv());
+    ASSERT_TRUE(WaitUntilListening()) << Err();
+    const Finished call = Call({"--from", "5550100", "--name", "Ann", "--say", "hello", "--rings", "8"});
+    EXPECT_EQ(0, call.exitCode) << call.output;
+    EXPECT_NE(std::string::npos, call.output.find("answered")) << call.output;
+}
+
 TEST_F(WindowedVocerra, WithoutADisplayItSaysSoAndAnswersWithoutWindows) {
     m_cfg.reset();
     Environment env = Env();
