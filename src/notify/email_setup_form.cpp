@@ -37,12 +37,16 @@ const char* const VM_EMAIL_INCOMPLETE_TEXT =
 
 namespace {
 
+constexpr long long kHighestPort = 65535;
+
+// 0 for nothing typed; -1 for what no port can be, which the check refuses
+// rather than storing.
 int TypedPort(const std::string& text) {
     const std::string digits = VM_TrimBlanks(text.c_str());
     if (digits.empty()) return 0;
     if (digits.size() > kEmailPortDigits || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
     const long long value = std::strtoll(digits.c_str(), nullptr, 10);
-    return value > 0x7FFFFFFF ? -1 : static_cast<int>(value);
+    return value > kHighestPort ? -1 : static_cast<int>(value);
 }
 
 }  // namespace
@@ -65,7 +69,7 @@ VM_SSmtpSettings VM_GetPageSettings(const VM_SEmailPageValues& values) {
 
 bool VM_CheckEmailPage(const VM_SEmailPageValues& values) {
     const VM_SSmtpSettings smtp = VM_GetPageSettings(values);
-    return (!smtp.login || !smtp.user.empty()) && VM_HasAnyAddress(smtp) && smtp.port != 0 && !smtp.server.empty() &&
+    return (!smtp.login || !smtp.user.empty()) && VM_HasAnyAddress(smtp) && smtp.port > 0 && !smtp.server.empty() &&
            !smtp.sender.empty();
 }
 

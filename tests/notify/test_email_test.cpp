@@ -44,6 +44,10 @@ TEST_F(TestEmailTest, IncompleteValuesSendNothing) {
     check([](VM_SEmailPageValues& v) { v.emails[0] = v.emails[2] = v.emails[4] = " "; });
     check([](VM_SEmailPageValues& v) { v.port = "0"; });
     check([](VM_SEmailPageValues& v) { v.port = ""; });
+    // Beyond what a port can be, or beyond an int: never stored as a port.
+    check([](VM_SEmailPageValues& v) { v.port = "65536"; });
+    check([](VM_SEmailPageValues& v) { v.port = "9999999999"; });
+    check([](VM_SEmailPageValues& v) { v.port = "25a"; });
     check([](VM_SEmailPageValues& v) { v.server = "\t"; });
     check([](VM_SEmailPageValues& v) { v.sender = ""; });
     EXPECT_TRUE(server.Received().empty());
@@ -79,9 +83,7 @@ TEST_F(TestEmailTest, AnyFailureGivesTheErrorTexts) {
     wrong.password = "wrong";
     VM_SEmailPageValues refused = values;
     refused.emails[2] = "refused@example.com";
-    VM_SEmailPageValues hugePort = values;
-    hugePort.port = "9999999999";
-    for (const auto* v : {&wrong, &refused, &hugePort}) {
+    for (const auto* v : {&wrong, &refused}) {
         const VM_STestEmailOutcome outcome = VM_SendTestEmail(*v);
         EXPECT_EQ(outcome.result, VM_ETestEmailResult::kFailed);
         EXPECT_STREQ(outcome.progressText, "Error response received, check your connection.");
