@@ -62,6 +62,8 @@ bool VM_CAppWnd::VM_CreateMembers() {
         return VM_MakeCallerIDWindow(parent, owner, frame);
     });
     m_mediator->VM_Bind(m_machine.get(), m_alert.get(), m_tray.get(), &m_tollSaver);
+    VM_CAppCfg* cfg = m_cfg.get();
+    m_tray->VM_SetAnsweringQuery([cfg] { return cfg->VM_IsFlag(VM_FLAG_ANSWERING); });
     VM_RegisterObservers();
     return true;
 }

@@ -44,6 +44,8 @@ struct VM_CTrayIcon::Impl : public VM_CTimerCbk {
     int index = 0;
     QSystemTrayIcon* tray = nullptr;
     QMenu* menu = nullptr;
+    QAction* answer = nullptr;
+    std::function<bool()> answering;
 };
 
 VM_CTrayIcon::VM_CTrayIcon(HWND window, QWidget* menuParent) : m_pImpl(new Impl(*this)), m_hWnd(window) {
@@ -53,9 +55,13 @@ VM_CTrayIcon::VM_CTrayIcon(HWND window, QWidget* menuParent) : m_pImpl(new Impl(
         {"&Restore window", kCommandRestore}, {"&Answer on/off", kCommandAnswer}, {"E&xit", kCommandExit}};
     for (const auto& [text, command] : items) {
         if (command == kCommandExit) m_pImpl->menu->addSeparator();
-        QObject::connect(m_pImpl->menu->addAction(QString::fromUtf8(text)), &QAction::triggered,
+        QAction* action = m_pImpl->menu->addAction(QString::fromUtf8(text));
+        if (command == kCommandAnswer) m_pImpl->answer = action;
+        QObject::connect(action, &QAction::triggered,
                          [window, command] { PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(command), 0); });
     }
+    // The menu shows whether answering is on each time it opens.
+    QObject::connect(m_pImpl->menu, &QMenu::aboutToShow, [this] { VM_RefreshAnswerItem(); });
     // The desktop's tray reports the double click; it is turned into the
     // callback message so it reaches the icon through the window's observers.
     QObject::connect(m_pImpl->tray, &QSystemTrayIcon::activated, [window](QSystemTrayIcon::ActivationReason why) {
@@ -118,6 +124,18 @@ bool VM_CTrayIcon::VM_IsAnimating() const {
 
 int VM_CTrayIcon::VM_GetShownIcon() const {
     return m_pImpl->count > 0 ? m_pImpl->ids[m_pImpl->index] : -1;
+}
+
+void VM_CTrayIcon::VM_SetAnsweringQuery(std::function<bool()> answering) {
+    m_pImpl->answering = std::move(answering);
+    VM_RefreshAnswerItem();
+}
+
+void VM_CTrayIcon::VM_RefreshAnswerItem() {
+    QAction* answer = m_pImpl->answer;
+    if (answer == nullptr || !m_pImpl->answering) return;
+    answer->setCheckable(true);
+    answer->setChecked(m_pImpl->answering());
 }
 
 QMenu* VM_CTrayIcon::VM_GetPopupMenu() const {

@@ -5,6 +5,7 @@
 // without a tray changes nothing else.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "callflow/observer.h"
@@ -43,6 +44,10 @@ public:
     // The popup menu (Restore, Answer on/off, Exit); its actions post their
     // command numbers to the window as WM_COMMAND.
     QMenu* VM_GetPopupMenu() const;
+
+    // Whether answering is on, for the popup menu's Answer item (a check).
+    void VM_SetAnsweringQuery(std::function<bool()> answering);
+    void VM_RefreshAnswerItem();
 
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 

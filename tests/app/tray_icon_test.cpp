@@ -78,6 +78,17 @@ TEST_F(TrayIconTest, MenuItemsPostRestoreAnswerAndExit) {
     EXPECT_EQ(expected, PostedCommands(m_window.hwnd()));
 }
 
+TEST_F(TrayIconTest, AnswerItemShowsWhetherAnsweringIsOnWhenTheMenuOpens) {
+    bool answering = true;
+    m_tray.VM_SetAnsweringQuery([&] { return answering; });
+    QMenu* menu = m_tray.VM_GetPopupMenu();
+    QAction* answer = menu->actions().at(1);
+    EXPECT_TRUE(answer->isChecked());
+    answering = false;
+    emit menu->aboutToShow();
+    EXPECT_FALSE(answer->isChecked());
+}
+
 TEST_F(TrayIconTest, TooltipIsCutTo63Characters) {
     const std::string longText(80, 'x');
     m_tray.VM_SetTooltip(longText);
