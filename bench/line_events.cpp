@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/lines/sim/sim_line_service.h"
+#include "lines/sim/sim_line_service.h"
 #include "platform/win32/win32.h"
 #include "telephony/line.h"
 #include "telephony/tapi_session.h"

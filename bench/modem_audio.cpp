@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/lines/modem/dle_codec.h"
-#include "platform/lines/modem/voice_channel.h"
+#include "lines/modem/dle_codec.h"
+#include "lines/modem/voice_channel.h"
 
 namespace {
 

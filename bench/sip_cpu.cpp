@@ -26,7 +26,7 @@
 
 #include "audio/recorder.h"
 #include "audio/wave_file.h"
-#include "platform/lines/sip/sip_line_service.h"
+#include "lines/sip/sip_line_service.h"
 #include "platform/win32/win32.h"
 #include "platform/winmm/g711.h"
 #include "telephony/call.h"

@@ -1,7 +1,7 @@
 #include "shell/line_services.h"
 
-#include "platform/lines/services/line_services.h"
-#include "platform/lines/sim/sim_line_remote.h"
+#include "lines/services/line_services.h"
+#include "lines/sim/sim_line_remote.h"
 
 struct VM_CLineServices::Impl {
     std::unique_ptr<lines::LineServices> services;

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_protocol.h"
 #include "platform/win32/messages.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include "app/entry_list_view.h"
 #include "callflow/answer_machine.h"
 #include "callflow/callflow_messages.h"
-#include "platform/lines/sim/sim_line_service.h"
+#include "lines/sim/sim_line_service.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/win32.h"
 #include "store/app_config.h"

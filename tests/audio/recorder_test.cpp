@@ -19,7 +19,7 @@
 #include "diag/trace.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/messages.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "platform/winmm/wave_endpoint.h"
 #include "support/message_window.h"
 #include "support/signals.h"

@@ -6,7 +6,7 @@
 
 #include "audio/wave_device.h"
 #include "platform/winmm/file_endpoint.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "platform/winmm/wave_endpoint.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "callflow/answer_machine.h"
 #include "callflow/mailbox_controller.h"
 #include "callflow/toll_saver.h"
-#include "platform/lines/sim/sim_line_service.h"
+#include "lines/sim/sim_line_service.h"
 #include "store/address_book_fixture.h"
 #include "store/call_info.h"
 

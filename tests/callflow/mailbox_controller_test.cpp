@@ -16,7 +16,7 @@
 #include "callflow/main_window.h"
 #include "callflow/single_mailbox_ctrl.h"
 #include "callflow/status_texts.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
 #include "support/temp_dir.h"

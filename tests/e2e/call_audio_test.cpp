@@ -15,7 +15,7 @@
 #include "audio/wave_file.h"
 #include "audio/wave_test_files.h"
 #include "platform/winmm/g711.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "support/message_window.h"
 #include "support/temp_dir.h"
 #include "telephony/line_harness.h"

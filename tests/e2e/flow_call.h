@@ -14,7 +14,7 @@
 #include "callflow/call_status.h"
 #include "callflow/single_mailbox_ctrl.h"
 #include "e2e/heard_audio.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "store/address_book.h"
 #include "store/app_config.h"
 #include "store/call_info.h"

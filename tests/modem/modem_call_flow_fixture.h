@@ -16,7 +16,7 @@
 #include "callflow/answer_machine.h"
 #include "callflow/toll_saver.h"
 #include "e2e/heard_audio.h"
-#include "platform/lines/modem/modem_line_service.h"
+#include "lines/modem/modem_line_service.h"
 #include "store/address_book_fixture.h"
 #include "store/call_info.h"
 #include "support/modem_simulator.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/modem_simulator.h"
-#include "platform/lines/modem/modem_line_service.h"
+#include "lines/modem/modem_line_service.h"
 #include "platform/winmm/wave_api.h"
 #include "support/registry_file.h"
 #include "support/temp_dir.h"

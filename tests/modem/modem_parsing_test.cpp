@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "support/modem_simulator.h"
-#include "platform/lines/modem/dle_codec.h"
-#include "platform/lines/modem/modem_profile.h"
-#include "platform/lines/modem/modem_reports.h"
-#include "platform/lines/modem/voice_compression.h"
+#include "lines/modem/dle_codec.h"
+#include "lines/modem/modem_profile.h"
+#include "lines/modem/modem_reports.h"
+#include "lines/modem/voice_compression.h"
 
 using namespace modemline;
 

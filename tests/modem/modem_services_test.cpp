@@ -2,9 +2,9 @@
 // the user names, the probe that tells a voice modem from other serial
 // devices, and the simulated line offered only when no modem has a line.
 #include "modem/modem_line_fixture.h"
-#include "platform/lines/modem/modem_ports.h"
-#include "platform/lines/services/line_services.h"
-#include "platform/lines/sim/sim_line_service.h"
+#include "lines/modem/modem_ports.h"
+#include "lines/services/line_services.h"
+#include "lines/sim/sim_line_service.h"
 #include "support/scoped_env.h"
 
 namespace modemtest {

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/lines/modem/voice_channel.h"
+#include "lines/modem/voice_channel.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/win32.h"
 

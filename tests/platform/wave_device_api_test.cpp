@@ -17,7 +17,7 @@
 #include "platform/winmm/file_endpoint.h"
 #include "platform/winmm/g711.h"
 #include "platform/winmm/mixer_api.h"
-#include "platform/lines/sim/sim_call_audio_device.h"
+#include "lines/sim/sim_call_audio_device.h"
 #include "platform/winmm/wave_api.h"
 #include "platform/winmm/wave_file_io.h"
 #include "platform/winmm/wave_port.h"

@@ -4,7 +4,7 @@
 
 #include "call_options.h"
 #include "call_script.h"
-#include "platform/lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_protocol.h"
 
 namespace {
 

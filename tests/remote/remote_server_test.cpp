@@ -8,8 +8,8 @@
 #include <cmath>
 
 #include "line_client.h"
-#include "platform/lines/sim/sim_line_protocol.h"
-#include "platform/lines/sim/sim_line_socket.h"
+#include "lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_socket.h"
 #include "remote/remote_harness.h"
 #include "tone_finder.h"
 

@@ -3,8 +3,8 @@
 
 #include <sys/stat.h>
 
-#include "platform/lines/sip/caller_identity.h"
-#include "platform/lines/sip/sip_settings.h"
+#include "lines/sip/caller_identity.h"
+#include "lines/sip/sip_settings.h"
 #include "platform/tapi/tapi_constants.h"
 #include "platform/win32/registry.h"
 #include "support/registry_file.h"

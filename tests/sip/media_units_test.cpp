@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/lines/sip/g711_transcode.h"
-#include "platform/lines/sip/jitter_buffer.h"
-#include "platform/lines/sip/register_backoff.h"
-#include "platform/lines/sip/telephone_event.h"
+#include "lines/sip/g711_transcode.h"
+#include "lines/sip/jitter_buffer.h"
+#include "lines/sip/register_backoff.h"
+#include "lines/sip/telephone_event.h"
 #include "platform/winmm/g711.h"
 
 namespace sipline {

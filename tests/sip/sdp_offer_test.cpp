@@ -1,7 +1,7 @@
 // Reading a caller's offer and choosing the G.711 law to answer with.
 #include <gtest/gtest.h>
 
-#include "platform/lines/sip/sdp_offer.h"
+#include "lines/sip/sdp_offer.h"
 
 namespace sipline {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/lines/sip/sip_line_service.h"
+#include "lines/sip/sip_line_service.h"
 #include "sip/sip_peers.h"
 #include "support/temp_dir.h"
 #include "telephony/line_harness.h"

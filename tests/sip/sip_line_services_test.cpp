@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "platform/lines/services/line_services.h"
-#include "platform/lines/sip/sip_settings.h"
+#include "lines/services/line_services.h"
+#include "lines/sip/sip_settings.h"
 #include "sip/sip_peers.h"
 #include "support/registry_file.h"
 #include "support/scoped_env.h"

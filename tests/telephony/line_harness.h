@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "diag/trace.h"
-#include "platform/lines/sim/sim_call_audio.h"
-#include "platform/lines/sim/sim_line_service.h"
+#include "lines/sim/sim_call_audio.h"
+#include "lines/sim/sim_line_service.h"
 #include "platform/win32/win32.h"
 #include "telephony/call.h"
 #include "telephony/line.h"

@@ -2,7 +2,7 @@
 // requests routed to the service that owns them, and a removed service
 // taking only its own calls with it.
 #include "line_harness.h"
-#include "platform/lines/services/line_services.h"
+#include "lines/services/line_services.h"
 #include "support/scoped_env.h"
 #include "telephony/var_structs.h"
 

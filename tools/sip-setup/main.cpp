@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/lines/sip/sip_settings.h"
+#include "lines/sip/sip_settings.h"
 #include "platform/win32/registry.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "message_audio.h"
-#include "platform/lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_protocol.h"
 
 namespace callclient {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "platform/lines/sim/sim_line_protocol.h"
-#include "platform/lines/sim/sim_line_socket.h"
+#include "lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_socket.h"
 
 namespace callclient {
 

@@ -1,5 +1,5 @@
 // The client side of the simulated line's remote-party protocol
-// (platform/lines/sim/sim_line_protocol.h): one connection, one call.
+// (lines/sim/sim_line_protocol.h): one connection, one call.
 #pragma once
 
 #include <cstdint>

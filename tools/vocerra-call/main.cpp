@@ -10,7 +10,7 @@
 #include "call_script.h"
 #include "line_client.h"
 #include "message_audio.h"
-#include "platform/lines/sim/sim_line_protocol.h"
+#include "lines/sim/sim_line_protocol.h"
 
 namespace {
 

@@ -1,0 +1,127 @@
+// The SIP line service: one line device behind the telephony line
+// functions whose calls come in over SIP, registered at a provider's
+// registrar or received straight at the listening address.
+//
+// An INVITE the line can take (PCMU or PCMA offered) becomes an offered call
+// (a refusal with 488 otherwise, 486 while a call is up) and rings at once
+// and then every ring period (scaled time), so ring counting and the toll
+// saver work as on a modem. Answering sends 200 with our answer; the call is
+// CONNECTED when the caller acknowledges it. Touch tones arrive as RFC 4733
+// events or SIP INFO and are reported once per press. A BYE, a CANCEL while
+// ringing, or no media for the media time-out (scaled) makes the call
+// DISCONNECTED; dropping it sends BYE (or refuses it while it rings) and
+// makes it IDLE.
+//
+// Events come from the SIP loop thread, which reports them under the service
+// lock like every line service; the API layer posts them on to the
+// application's thread. Provider operations never wait for the loop.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "lines/sip/sip_settings.h"
+#include "lines/sip/sip_stack.h"
+#include "platform/tapi/line_provider.h"
+
+namespace sipline {
+
+struct SipCallRecord;
+struct LoopCall;
+class CallWaveDevices;
+
+struct RegistrationStatus {
+    enum class State { kOff, kRegistering, kRegistered, kFailed };
+    State state = State::kOff;
+    unsigned attempts = 0;
+    unsigned successes = 0;
+    unsigned failures = 0;          // in a row
+    std::uint16_t lastStatus = 0;   // the registrar's last final status, 0 if none came
+    int lastError = 0;              // no answer at all (errno value)
+    std::uint64_t nextRetryMs = 0;  // the wait before the next attempt after a failure
+};
+
+class SipLineService final : public tapisp::LineProvider, private SipStackEvents {
+public:
+    explicit SipLineService(SipSettings settings, std::string lineName = "SIP Line");
+    ~SipLineService() override;
+    SipLineService(const SipLineService&) = delete;
+    SipLineService& operator=(const SipLineService&) = delete;
+
+    // Binds the listening address and, with a registrar set, registers.
+    bool Start(std::string* error);
+    // Ends calls and registration. Not while holding the service lock.
+    void Stop();
+    void Install();
+    void Uninstall();
+
+    std::uint16_t ListenPort() const { return m_stack.ListenPort(); }
+    RegistrationStatus Registration() const;
+
+    // LineProvider
+    void Attach(tapisp::LineEventSink* sink) override;
+    DWORD NumDevices() override { return 1; }
+    LONG NegotiateVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion, DWORD* version) override;
+    tapisp::DeviceLimits GetLimits(DWORD deviceId) override;
+    LONG GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) override;
+    LONG GetAddressCaps(DWORD deviceId, DWORD addressId, LINEADDRESSCAPS* caps) override;
+    LONG Open(DWORD deviceId, DWORD privileges, DWORD mediaModes) override;
+    void Close(DWORD deviceId) override;
+    LONG GetCallInfo(DWORD callId, tapisp::CallInfoData* data) override;
+    LONG GetCallStatus(DWORD callId, LINECALLSTATUS* status) override;
+    LONG Accept(DWORD callId, DWORD requestId) override;
+    LONG Answer(DWORD callId, DWORD requestId) override;
+    LONG Drop(DWORD callId, DWORD requestId) override;
+    void ReleaseCall(DWORD callId) override;
+    LONG GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) override;
+
+private:
+    // SipStackEvents (loop thread)
+    std::uint16_t OnInvite(std::uint32_t key, const InviteInfo& invite) override;
+    void OnEstablished(std::uint32_t key) override;
+    void OnClosed(std::uint32_t key, CallEnd end) override;
+    std::uint16_t OnInfo(std::uint32_t key, const std::string& contentType, const std::string& body) override;
+    std::string OnReoffer(std::uint32_t key, const std::string& sdp) override;
+    void OnRtp(std::uint32_t key, const RtpPacket& packet) override;
+    void OnRegistration(int error, std::uint16_t status) override;
+
+    // Loop thread.
+    void RegisterNow();
+    void AnswerOnLoop(DWORD callId, DWORD requestId);
+    void HangUpOnLoop(std::uint32_t key);
+    void ForgetLoopCall(std::uint32_t key);
+    void Ring(std::uint32_t key);
+    void SendPacket(std::uint32_t key);
+    void CheckMedia(std::uint32_t key);
+    void ReportDigit(std::uint32_t key, char digit);
+    std::uint64_t RingPeriodRealMs() const;
+    std::uint64_t MediaTimeoutRealMs() const;
+
+    // Under the service lock.
+    SipCallRecord* Find(DWORD callId);
+    SipCallRecord* FindByKey(std::uint32_t key);
+    void SetState(SipCallRecord& call, DWORD state, DWORD mode);
+    void ReportLineState(DWORD state);
+
+    const SipSettings m_settings;
+    const std::string m_lineName;
+    SipStack m_stack;
+    bool m_started = false;
+    bool m_installed = false;
+
+    // Under the service lock.
+    tapisp::LineEventSink* m_sink = nullptr;
+    int m_opens = 0;
+    DWORD m_nextCallId = 1;
+    std::map<DWORD, std::unique_ptr<SipCallRecord>> m_calls;
+    std::unique_ptr<CallWaveDevices> m_lineDevices;
+    RegistrationStatus m_registration;
+
+    // Loop thread only.
+    std::map<std::uint32_t, std::unique_ptr<LoopCall>> m_loopCalls;
+    std::uint64_t m_retryTimer = 0;
+};
+
+}  // namespace sipline

@@ -1,0 +1,437 @@
+#include "lines/sip/sip_stack.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+// libre last: its headers define min and max as macros.
+#include <re.h>
+#undef min
+#undef max
+
+namespace sipline {
+
+namespace {
+
+constexpr char kAllow[] = "Allow: INVITE, ACK, BYE, CANCEL, INFO, OPTIONS\r\n";
+
+std::string Text(const pl& p) { return p.p != nullptr ? std::string(p.p, p.l) : std::string(); }
+
+std::string AddressText(const sa& address) {
+    char buf[64] = "";
+    if (sa_ntop(&address, buf, sizeof buf) != 0) return {};
+    return buf;
+}
+
+// The address of ours a packet to remote leaves from.
+std::string RouteSource(const sa& remote) {
+    int fd = ::socket(sa_af(&remote), SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return {};
+    std::string out;
+    if (::connect(fd, &remote.u.sa, remote.len) == 0) {
+        sa local;
+        sa_init(&local, sa_af(&remote));
+        local.len = sizeof local.u;
+        if (::getsockname(fd, &local.u.sa, &local.len) == 0) out = AddressText(local);
+    }
+    ::close(fd);
+    return out;
+}
+
+void SplitParty(const pl& value, std::string* display, std::string* uri) {
+    sip_addr addr;
+    if (sip_addr_decode(&addr, &value) != 0) return;
+    *display = Text(addr.dname);
+    *uri = Text(addr.auri);
+}
+
+}  // namespace
+
+struct CallContext {
+    std::uint32_t key = 0;
+    SipStack::Loop* loop = nullptr;
+    sipsess* session = nullptr;
+    struct rtp_sock* rtp = nullptr;
+    sa remote{};
+    std::string localAddress;
+    mbuf* txbuf = nullptr;
+
+    ~CallContext() {
+        mem_deref(txbuf);
+        mem_deref(rtp);
+        mem_deref(session);
+    }
+};
+
+struct TimerContext {
+    SipStack::Loop* loop;
+    std::uint64_t id;
+    tmr timer;
+    std::function<void()> fire;
+};
+
+struct SipStack::Loop {
+    StackConfig config;
+    SipStackEvents* events = nullptr;
+    std::thread thread;
+    int wakeFd = -1;
+    std::mutex postLock;
+    std::deque<std::function<void()>> posted;
+    std::uint16_t boundPort = 0;
+
+    dnsc* dns = nullptr;
+    sip* stack = nullptr;
+    sipsess_sock* sessions = nullptr;
+    sipreg* registration = nullptr;
+    RegisterConfig registerConfig;
+    std::uint32_t nextCall = 1;
+    std::map<std::uint32_t, std::unique_ptr<CallContext>> calls;
+    std::uint64_t nextTimer = 1;
+    std::map<std::uint64_t, std::unique_ptr<TimerContext>> timers;
+
+    CallContext* Find(std::uint32_t key) {
+        auto it = calls.find(key);
+        return it == calls.end() ? nullptr : it->second.get();
+    }
+
+    // Destroys a call's libre objects later: libre does not allow it from
+    // inside their own handlers.
+    void Discard(std::uint32_t key) {
+        auto it = calls.find(key);
+        if (it == calls.end()) return;
+        std::shared_ptr<CallContext> doomed(it->second.release());
+        calls.erase(it);
+        Post([doomed] {});
+    }
+
+    void Post(std::function<void()> work) {
+        {
+            std::lock_guard<std::mutex> guard(postLock);
+            posted.push_back(std::move(work));
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(wakeFd, &one, sizeof one);
+    }
+
+    void RunPosted() {
+        std::uint64_t count = 0;
+        [[maybe_unused]] ssize_t n = ::read(wakeFd, &count, sizeof count);
+        std::deque<std::function<void()>> work;
+        {
+            std::lock_guard<std::mutex> guard(postLock);
+            work.swap(posted);
+        }
+        for (auto& fn : work) fn();
+    }
+
+    bool Open(std::string* error);
+    void Close();
+};
+
+namespace {
+
+void OnWake(int, void* arg) { static_cast<SipStack::Loop*>(arg)->RunPosted(); }
+
+void OnTimer(void* arg) {
+    auto* t = static_cast<TimerContext*>(arg);
+    SipStack::Loop* loop = t->loop;
+    auto it = loop->timers.find(t->id);
+    if (it == loop->timers.end()) return;
+    std::unique_ptr<TimerContext> owned = std::move(it->second);
+    loop->timers.erase(it);
+    owned->fire();
+}
+
+void OnRtpPacket(const sa*, const rtp_header* hdr, mbuf* mb, void* arg) {
+    auto* call = static_cast<CallContext*>(arg);
+    RtpPacket packet{hdr->pt, hdr->m, hdr->seq, hdr->ts, hdr->ssrc, mbuf_buf(mb), mbuf_get_left(mb)};
+    call->loop->events->OnRtp(call->key, packet);
+}
+
+void OnEstablished(const sip_msg*, void* arg) {
+    auto* call = static_cast<CallContext*>(arg);
+    call->loop->events->OnEstablished(call->key);
+}
+
+void OnInfo(struct sip* sip, const sip_msg* msg, void* arg) {
+    auto* call = static_cast<CallContext*>(arg);
+    std::string type = Text(msg->ctyp.type) + "/" + Text(msg->ctyp.subtype);
+    std::string body(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
+    std::uint16_t status = call->loop->events->OnInfo(call->key, type, body);
+    sip_reply(sip, msg, status, status < 300 ? "OK" : "Unsupported Media Type");
+}
+
+int OnOffer(mbuf** descp, const sip_msg* msg, void* arg) {
+    auto* call = static_cast<CallContext*>(arg);
+    std::string sdp(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
+    std::string answer = call->loop->events->OnReoffer(call->key, sdp);
+    if (answer.empty()) return EPROTO;
+    mbuf* mb = mbuf_alloc(answer.size());
+    if (mb == nullptr) return ENOMEM;
+    mbuf_write_str(mb, answer.c_str());
+    mb->pos = 0;
+    *descp = mb;
+    return 0;
+}
+
+int OnAnswer(const sip_msg*, void*) { return 0; }
+
+void OnClose(int err, const sip_msg* msg, void* arg) {
+    auto* call = static_cast<CallContext*>(arg);
+    SipStack::Loop* loop = call->loop;
+    const std::uint32_t key = call->key;
+    // A remote BYE or CANCEL arrives as ECONNRESET without a message.
+    const bool remote = (err == ECONNRESET && msg == nullptr) || (msg != nullptr && msg->scode == 0);
+    loop->Discard(key);
+    loop->events->OnClosed(key, remote ? CallEnd::kRemoteHangUp : CallEnd::kFailed);
+}
+
+void OnConnect(const sip_msg* msg, void* arg) {
+    auto* loop = static_cast<SipStack::Loop*>(arg);
+    InviteInfo invite;
+    invite.fromDisplay = Text(msg->from.dname);
+    invite.fromUri = Text(msg->from.auri);
+    if (const sip_hdr* pai = sip_msg_xhdr(msg, "P-Asserted-Identity"))
+        SplitParty(pai->val, &invite.assertedDisplay, &invite.assertedUri);
+    if (const sip_hdr* privacy = sip_msg_xhdr(msg, "Privacy")) invite.privacy = Text(privacy->val);
+    invite.contentType = Text(msg->ctyp.type) + "/" + Text(msg->ctyp.subtype);
+    invite.body.assign(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
+    invite.sourceAddress = AddressText(msg->src);
+
+    const std::uint32_t key = loop->nextCall++;
+    auto call = std::make_unique<CallContext>();
+    call->key = key;
+    call->loop = loop;
+    call->localAddress = sa_is_any(&msg->dst) || !sa_isset(&msg->dst, SA_ADDR) ? RouteSource(msg->src)
+                                                                              : AddressText(msg->dst);
+    CallContext* raw = call.get();
+    loop->calls[key] = std::move(call);
+    const std::uint16_t refuse = loop->events->OnInvite(key, invite);
+    if (refuse != 0) {
+        loop->calls.erase(key);
+        sip_treply(nullptr, loop->stack, msg, refuse, refuse == 488 ? "Not Acceptable Here" : "Busy Here");
+        return;
+    }
+    int err = sipsess_accept(&raw->session, loop->sessions, msg, 180, "Ringing", loop->config.contactUser.c_str(),
+                             "application/sdp", nullptr, nullptr, nullptr, false, OnOffer, OnAnswer, OnEstablished,
+                             OnInfo, nullptr, OnClose, raw, kAllow);
+    if (err != 0) {
+        loop->Discard(key);
+        loop->events->OnClosed(key, CallEnd::kFailed);
+    }
+}
+
+int OnAuth(char** user, char** password, const char*, void* arg) {
+    auto* loop = static_cast<SipStack::Loop*>(arg);
+    int err = str_dup(user, loop->registerConfig.account.c_str());
+    return err != 0 ? err : str_dup(password, loop->registerConfig.password.c_str());
+}
+
+void OnRegisterResponse(int err, const sip_msg* msg, void* arg) {
+    auto* loop = static_cast<SipStack::Loop*>(arg);
+    if (err != 0) {
+        loop->events->OnRegistration(err, 0);
+    } else if (msg != nullptr && msg->scode >= 200) {
+        loop->events->OnRegistration(0, msg->scode);
+    }
+}
+
+std::once_flag g_libreInit;
+
+}  // namespace
+
+bool SipStack::Loop::Open(std::string* error) {
+    auto fail = [error](const char* what, int err) {
+        *error = std::string(what) + ": " + std::strerror(err);
+        return false;
+    };
+    int err = fd_listen(wakeFd, FD_READ, OnWake, this);
+    if (err != 0) return fail("wake-up", err);
+    sa nameservers[4];
+    std::uint32_t count = 4;
+    char domain[64] = "";
+    if (dns_srv_get(domain, sizeof domain, nameservers, &count) == 0 && count > 0)
+        (void)dnsc_alloc(&dns, nullptr, nameservers, count);
+    err = sip_alloc(&stack, dns, 32, 32, 32, "Vocerra", nullptr, nullptr);
+    if (err != 0) return fail("SIP stack", err);
+    sa local;
+    err = sa_set_str(&local, config.listenAddress.c_str(), config.listenPort);
+    if (err != 0) return fail("listening address", err);
+    err = sip_transp_add(stack, SIP_TRANSP_UDP, &local);
+    if (err != 0) return fail("SIP over UDP", err);
+    boundPort = config.listenPort;
+    (void)sip_transp_add(stack, SIP_TRANSP_TCP, &local);  // UDP alone will do
+    err = sipsess_listen(&sessions, stack, 32, OnConnect, this);
+    if (err != 0) return fail("SIP sessions", err);
+    return true;
+}
+
+void SipStack::Loop::Close() {
+    for (auto& entry : timers) tmr_cancel(&entry.second->timer);
+    timers.clear();
+    posted.clear();  // may hold calls being discarded
+    calls.clear();
+    registration = static_cast<sipreg*>(mem_deref(registration));
+    sessions = static_cast<sipsess_sock*>(mem_deref(sessions));
+    if (stack != nullptr) sip_close(stack, true);
+    stack = static_cast<sip*>(mem_deref(stack));
+    dns = static_cast<dnsc*>(mem_deref(dns));
+    fd_close(wakeFd);
+}
+
+SipStack::SipStack() = default;
+
+SipStack::~SipStack() { Stop(); }
+
+bool SipStack::Start(const StackConfig& config, SipStackEvents* events, std::string* error) {
+    std::call_once(g_libreInit, [] { (void)libre_init(); });
+    auto loop = std::make_unique<Loop>();
+    loop->config = config;
+    loop->events = events;
+    loop->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (loop->wakeFd < 0) {
+        *error = "eventfd failed";
+        return false;
+    }
+    // The promise, not a local condition variable: the thread may still be
+    // signalling when this function has returned.
+    auto opened = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = opened->get_future();
+    Loop* raw = loop.get();
+    loop->thread = std::thread([raw, opened, error] {
+        re_thread_init();
+        const bool ok = raw->Open(error);
+        opened->set_value(ok);
+        if (ok) re_main(nullptr);
+        raw->Close();
+        re_thread_close();
+    });
+    const bool ok = result.get();
+    if (!ok) {
+        loop->thread.join();
+        ::close(loop->wakeFd);
+        return false;
+    }
+    m_loop = std::move(loop);
+    return true;
+}
+
+void SipStack::Stop() {
+    if (!m_loop) return;
+    m_loop->Post([] { re_cancel(); });
+    m_loop->thread.join();
+    ::close(m_loop->wakeFd);
+    m_loop.reset();
+}
+
+void SipStack::Post(std::function<void()> work) {
+    if (m_loop) m_loop->Post(std::move(work));
+}
+
+std::uint16_t SipStack::ListenPort() const { return m_loop ? m_loop->boundPort : 0; }
+
+std::uint16_t SipStack::OpenMedia(std::uint32_t key, const std::string& remoteAddress, std::uint16_t remotePort) {
+    CallContext* call = m_loop->Find(key);
+    if (call == nullptr) return 0;
+    if (sa_set_str(&call->remote, remoteAddress.c_str(), remotePort) != 0) return 0;
+    if (call->rtp == nullptr) {
+        sa local;
+        if (sa_set_str(&local, m_loop->config.listenAddress.c_str(), 0) != 0) return 0;
+        if (rtp_listen(&call->rtp, IPPROTO_UDP, &local, m_loop->config.rtpPortMin, m_loop->config.rtpPortMax, false,
+                       OnRtpPacket, nullptr, call) != 0)
+            return 0;
+        call->txbuf = mbuf_alloc(RTP_HEADER_SIZE + 512);
+    }
+    return sa_port(rtp_local(call->rtp));
+}
+
+std::string SipStack::LocalAddressFor(std::uint32_t key) const {
+    CallContext* call = m_loop->Find(key);
+    if (call == nullptr) return {};
+    return call->localAddress;
+}
+
+bool SipStack::Answer(std::uint32_t key, const std::string& sdp) {
+    CallContext* call = m_loop->Find(key);
+    if (call == nullptr || call->session == nullptr) return false;
+    mbuf* mb = mbuf_alloc(sdp.size());
+    if (mb == nullptr) return false;
+    mbuf_write_str(mb, sdp.c_str());
+    mb->pos = 0;
+    int err = sipsess_answer(call->session, 200, "OK", mb, kAllow);
+    mem_deref(mb);
+    return err == 0;
+}
+
+void SipStack::HangUp(std::uint32_t key) {
+    // Destroying the session sends BYE, or refuses a call still ringing.
+    m_loop->Discard(key);
+}
+
+void SipStack::SendRtp(std::uint32_t key, std::uint8_t payloadType, bool marker, std::uint32_t timestamp,
+                       const std::uint8_t* payload, std::size_t size) {
+    CallContext* call = m_loop->Find(key);
+    if (call == nullptr || call->rtp == nullptr || call->txbuf == nullptr) return;
+    mbuf* mb = call->txbuf;
+    mb->pos = RTP_HEADER_SIZE;
+    mb->end = RTP_HEADER_SIZE;
+    if (mbuf_write_mem(mb, payload, size) != 0) return;
+    mb->pos = RTP_HEADER_SIZE;
+    (void)rtp_send(call->rtp, &call->remote, false, marker, payloadType, timestamp, mb);
+}
+
+void SipStack::Register(const RegisterConfig& config) {
+    Loop& loop = *m_loop;
+    loop.registration = static_cast<sipreg*>(mem_deref(loop.registration));
+    loop.registerConfig = config;
+    const std::string host = config.server;
+    const std::string registrar = "sip:" + host;
+    const std::string aor = "sip:" + config.account + "@" + host;
+    int err = sipreg_register(&loop.registration, loop.stack, registrar.c_str(), aor.c_str(),
+                              config.displayName.empty() ? nullptr : config.displayName.c_str(), aor.c_str(),
+                              config.expires, config.account.c_str(), nullptr, 0, 0, OnAuth, &loop, false,
+                              OnRegisterResponse, &loop, nullptr, nullptr);
+    if (err != 0) {
+        Post([this, err] {
+            if (m_loop) m_loop->events->OnRegistration(err, 0);
+        });
+    }
+}
+
+void SipStack::Unregister() {
+    sipreg* doomed = m_loop->registration;
+    m_loop->registration = nullptr;
+    if (doomed != nullptr) m_loop->Post([doomed] { mem_deref(doomed); });
+}
+
+std::uint64_t SipStack::StartTimer(std::uint64_t ms, std::function<void()> fire) {
+    Loop& loop = *m_loop;
+    auto t = std::make_unique<TimerContext>();
+    t->loop = &loop;
+    t->id = loop.nextTimer++;
+    t->fire = std::move(fire);
+    tmr_init(&t->timer);
+    tmr_start(&t->timer, ms, OnTimer, t.get());
+    const std::uint64_t id = t->id;
+    loop.timers[id] = std::move(t);
+    return id;
+}
+
+void SipStack::CancelTimer(std::uint64_t id) {
+    auto it = m_loop->timers.find(id);
+    if (it == m_loop->timers.end()) return;
+    tmr_cancel(&it->second->timer);
+    m_loop->timers.erase(it);
+}
+
+}  // namespace sipline
