@@ -4,8 +4,8 @@
 #include <QCheckBox>
 #include <gtest/gtest.h>
 
-#include "app/address_entry_dialog.h"
-#include "app/message_box.h"
+#include "app/dialogs/address_entry_dialog.h"
+#include "app/dialogs/message_box.h"
 #include "app/qt_test_app.h"
 #include "store/address_book_fixture.h"
 

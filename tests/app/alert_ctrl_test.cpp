@@ -6,9 +6,9 @@
 #include <atomic>
 #include <memory>
 
-#include "app/alert_ctrl.h"
+#include "app/frame/alert_ctrl.h"
 #include "app/qt_test_app.h"
-#include "app/tray_icon.h"
+#include "app/frame/tray_icon.h"
 #include "audio/wave_device.h"
 #include "callflow/answer_machine.h"
 #include "callflow/timer_test_window.h"

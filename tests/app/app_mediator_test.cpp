@@ -1,5 +1,5 @@
 // The windowed mediator's start-up and its commands that reach the dialogs.
-#include "app/app_mediator.h"
+#include "app/views/app_mediator.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/command_table.h"
-#include "app/main_views.h"
-#include "app/message_box.h"
+#include "app/views/command_table.h"
+#include "app/views/main_views.h"
+#include "app/dialogs/message_box.h"
 #include "app/qt_test_app.h"
-#include "app/tray_icon.h"
+#include "app/frame/tray_icon.h"
 #include "platform/win32/win32.h"
 #include "store/app_config.h"
 #include "support/message_window.h"

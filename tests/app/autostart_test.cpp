@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/autostart.h"
+#include "app/frame/autostart.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

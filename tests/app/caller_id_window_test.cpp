@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include "app/caller_id_window.h"
+#include "app/dialogs/caller_id_window.h"
 #include "app/qt_test_app.h"
 #include "callflow/answer_machine.h"
 #include "callflow/status_texts.h"

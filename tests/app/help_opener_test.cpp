@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-#include "app/help_opener.h"
+#include "app/dialogs/help_opener.h"
 #include "app/qt_test_app.h"
 #include "store/app_config.h"
 #include "support/scoped_env.h"

@@ -9,7 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/instance_channel.h"
+#include "app/frame/instance_channel.h"
 #include "app/qt_test_app.h"
 #include "support/temp_dir.h"
 

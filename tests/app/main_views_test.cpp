@@ -1,5 +1,5 @@
 // The main window's views on a program folder of their own, offscreen.
-#include "app/main_views.h"
+#include "app/views/main_views.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
-#include "app/command_table.h"
-#include "app/entry_list_view.h"
-#include "app/find_dialog.h"
-#include "app/folder_choice_dialog.h"
-#include "app/folder_tree_view.h"
+#include "app/views/command_table.h"
+#include "app/views/entry_list_view.h"
+#include "app/dialogs/find_dialog.h"
+#include "app/dialogs/folder_choice_dialog.h"
+#include "app/views/folder_tree_view.h"
 #include "app/qt_test_app.h"
 #include "callflow/answer_machine.h"
 #include "callflow/callflow_messages.h"

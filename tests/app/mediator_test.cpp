@@ -1,4 +1,4 @@
-#include "app/mediator.h"
+#include "app/views/mediator.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/message_pump.h"
+#include "app/frame/message_pump.h"
 #include "app/qt_test_app.h"
 #include "platform/win32/win32.h"
 

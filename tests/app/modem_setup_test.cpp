@@ -18,7 +18,7 @@
 #include "app/qt_test_app.h"
 #include "app/setup/call_page.h"
 #include "app/setup/modem_page.h"
-#include "app/setup_wizards.h"
+#include "app/setup/setup_wizards.h"
 #include "callflow/answer_machine.h"
 #include "platform/tapi/tapi_constants.h"
 #include "store/app_config.h"

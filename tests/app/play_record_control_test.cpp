@@ -1,7 +1,7 @@
 // The play and record control on WAVE-file sound devices: what it plays
 // reaches the device from the right byte, what it records lands in its file,
 // and damaged or missing files end in a clear message, never a crash.
-#include "app/play_record_control.h"
+#include "app/dialogs/play_record_control.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include <QSlider>
 
-#include "app/message_box.h"
+#include "app/dialogs/message_box.h"
 #include "app/qt_test_app.h"
 #include "audio/wave_device.h"
 #include "audio/wave_test_files.h"

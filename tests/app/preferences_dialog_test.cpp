@@ -3,9 +3,9 @@
 // removes the entry, and says so when the entry cannot be written.
 #include <gtest/gtest.h>
 
-#include "app/autostart.h"
-#include "app/message_box.h"
-#include "app/preferences_dialog.h"
+#include "app/frame/autostart.h"
+#include "app/dialogs/message_box.h"
+#include "app/dialogs/preferences_dialog.h"
 #include "app/qt_test_app.h"
 #include "store/app_config.h"
 #include "support/scoped_env.h"

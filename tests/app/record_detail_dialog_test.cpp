@@ -5,10 +5,10 @@
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
-#include "app/message_box.h"
-#include "app/play_record_control.h"
+#include "app/dialogs/message_box.h"
+#include "app/dialogs/play_record_control.h"
 #include "app/qt_test_app.h"
-#include "app/record_detail_dialog.h"
+#include "app/dialogs/record_detail_dialog.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
 #include "support/temp_dir.h"

@@ -19,7 +19,7 @@
 #include "app/setup/email_page.h"
 #include "app/setup/remote_page.h"
 #include "app/setup/test_email_progress.h"
-#include "app/setup_wizards.h"
+#include "app/setup/setup_wizards.h"
 #include "notify/smtp_test_server.h"
 #include "store/app_config.h"
 #include "support/scoped_env.h"

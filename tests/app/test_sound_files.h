@@ -11,7 +11,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 
-#include "app/message_box.h"
+#include "app/dialogs/message_box.h"
 #include "app/qt_test_app.h"
 #include "audio/wave_test_files.h"
 #include "platform/win32/clock.h"

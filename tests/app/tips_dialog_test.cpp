@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/qt_test_app.h"
-#include "app/tips_dialog.h"
+#include "app/dialogs/tips_dialog.h"
 #include "store/app_config.h"
 #include "support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/qt_test_app.h"
-#include "app/tray_icon.h"
+#include "app/frame/tray_icon.h"
 #include "callflow/timer_test_window.h"
 #include "platform/win32/win32.h"
 

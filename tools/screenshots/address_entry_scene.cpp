@@ -2,7 +2,7 @@
 // entry for a withheld caller who is blocked with the special tone.
 #include <memory>
 
-#include "app/address_entry_dialog.h"
+#include "app/dialogs/address_entry_dialog.h"
 #include "scene_registry.h"
 #include "store/addr_entry.h"
 #include "store/app_config.h"

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "app/caller_id_window.h"
+#include "app/dialogs/caller_id_window.h"
 #include "callflow/status_texts.h"
 #include "scene_registry.h"
 

@@ -1,6 +1,6 @@
 // The About box and the tips dialog.
-#include "app/about_dialog.h"
-#include "app/tips_dialog.h"
+#include "app/dialogs/about_dialog.h"
+#include "app/dialogs/tips_dialog.h"
 #include "scene_registry.h"
 
 VM_SCREENSHOT_SCENE(about_dialog) { return new VM_CAboutDialog(VM_SceneConfig()); }

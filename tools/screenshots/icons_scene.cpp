@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "app/app_icons.h"
+#include "app/frame/app_icons.h"
 #include "scene_registry.h"
 
 namespace {

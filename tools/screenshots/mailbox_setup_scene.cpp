@@ -10,7 +10,7 @@
 #include "app/mailbox_setup/mailbox_greeting_page.h"
 #include "app/mailbox_setup/main_greeting_page.h"
 #include "app/mailbox_setup/sound_device_page.h"
-#include "app/play_record_control.h"
+#include "app/dialogs/play_record_control.h"
 #include "audio/wave_device.h"
 #include "scene_registry.h"
 

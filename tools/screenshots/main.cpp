@@ -13,7 +13,7 @@
 #include <QStyleFactory>
 #include <QWidget>
 
-#include "app/app_icons.h"
+#include "app/frame/app_icons.h"
 #include "scene_registry.h"
 
 namespace {

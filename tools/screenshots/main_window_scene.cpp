@@ -3,9 +3,9 @@
 #include <QMainWindow>
 #include <memory>
 
-#include "app/find_dialog.h"
-#include "app/folder_choice_dialog.h"
-#include "app/main_views.h"
+#include "app/dialogs/find_dialog.h"
+#include "app/dialogs/folder_choice_dialog.h"
+#include "app/views/main_views.h"
 #include "callflow/answer_machine.h"
 #include "scene_registry.h"
 #include "store/app_config.h"

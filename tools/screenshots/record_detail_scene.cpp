@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "app/record_detail_dialog.h"
+#include "app/dialogs/record_detail_dialog.h"
 #include "scene_registry.h"
 #include "store/app_config.h"
 #include "store/call_info.h"

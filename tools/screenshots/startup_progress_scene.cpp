@@ -1,7 +1,7 @@
 // The start-up progress window with its first line.
 #include <QWidget>
 
-#include "app/progress_window.h"
+#include "app/frame/progress_window.h"
 #include "scene_registry.h"
 
 VM_SCREENSHOT_SCENE(startup_progress) {

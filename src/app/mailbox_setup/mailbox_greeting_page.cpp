@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/mailbox_setup/greeting_work_copies.h"
-#include "app/play_record_control.h"
+#include "app/dialogs/play_record_control.h"
 
 VM_CMailboxGreetingPage::VM_CMailboxGreetingPage(QWidget* parent, VM_SMailboxSetupState& state,
                                                  const VM_CGreetingWorkCopies& copies)

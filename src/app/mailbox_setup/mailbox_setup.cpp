@@ -11,8 +11,8 @@
 #include "app/mailbox_setup/main_greeting_page.h"
 #include "app/mailbox_setup/mailbox_setup_state.h"
 #include "app/mailbox_setup/sound_device_page.h"
-#include "app/message_box.h"
-#include "app/setup_wizards.h"
+#include "app/dialogs/message_box.h"
+#include "app/setup/setup_wizards.h"
 #include "callflow/answer_machine.h"
 #include "store/app_config.h"
 

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "app/play_record_control.h"
+#include "app/dialogs/play_record_control.h"
 
 namespace {
 

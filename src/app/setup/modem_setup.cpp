@@ -2,7 +2,7 @@
 // configuration changes only on the call page's OK.
 #include "app/setup/call_page.h"
 #include "app/setup/modem_page.h"
-#include "app/setup_wizards.h"
+#include "app/setup/setup_wizards.h"
 #include "callflow/answer_machine.h"
 #include "store/app_config.h"
 

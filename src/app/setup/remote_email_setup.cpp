@@ -3,7 +3,7 @@
 // only on the final OK.
 #include "app/setup/email_page.h"
 #include "app/setup/remote_page.h"
-#include "app/setup_wizards.h"
+#include "app/setup/setup_wizards.h"
 #include "store/app_config.h"
 
 namespace {

@@ -1,0 +1,66 @@
+#include "app/frame/instance_channel.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+namespace {
+
+constexpr char kRequest[] = "show\n";
+constexpr char kReply[] = "shown\n";
+constexpr int kWaitMs = 2000;
+constexpr int kRetryMs = 200;
+
+}  // namespace
+
+std::string VM_InstanceSocketPath(const std::string& folder) {
+    return folder + "/instance.sock";
+}
+
+VM_CInstanceServer::VM_CInstanceServer(const std::string& folder, std::function<void()> onShow, QObject* parent)
+    : QObject(parent), m_server(new QLocalServer(this)), m_onShow(std::move(onShow)) {
+    const QString path = QString::fromStdString(VM_InstanceSocketPath(folder));
+    QLocalServer::removeServer(path);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server->listen(path);
+    connect(m_server, &QLocalServer::newConnection, this, &VM_CInstanceServer::VM_OnConnection);
+}
+
+bool VM_CInstanceServer::VM_IsListening() const {
+    return m_server->isListening();
+}
+
+void VM_CInstanceServer::VM_OnConnection() {
+    while (QLocalSocket* peer = m_server->nextPendingConnection()) {
+        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        // A peer that connects and says nothing, or something else, is
+        // dropped without effect.
+        connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
+            if (!peer->canReadLine()) {
+                if (peer->bytesAvailable() > 64) peer->abort();
+                return;
+            }
+            if (peer->readLine(64) == kRequest) {
+                if (m_onShow) m_onShow();
+                peer->write(kReply);
+                peer->flush();
+            }
+            peer->disconnectFromServer();
+        });
+    }
+}
+
+bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts) {
+    const QString path = QString::fromStdString(VM_InstanceSocketPath(folder));
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) QThread::msleep(kRetryMs);
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (!socket.waitForConnected(kWaitMs)) continue;
+        socket.write(kRequest);
+        if (!socket.waitForBytesWritten(kWaitMs)) continue;
+        while (!socket.canReadLine() && socket.waitForReadyRead(kWaitMs)) {}
+        return socket.readLine(64) == kReply;
+    }
+    return false;
+}
