@@ -8,6 +8,15 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
+lines::CallerParty CallerParty(const CallerIdFields& caller) {
+    DWORD flags = 0;
+    if (caller.numberPrivate) flags |= LINECALLPARTYID_BLOCKED;
+    if (caller.numberOutOfArea) flags |= LINECALLPARTYID_OUTOFAREA;
+    if (caller.number) flags |= LINECALLPARTYID_ADDRESS;
+    if (caller.name) flags |= LINECALLPARTYID_NAME;
+    return {caller.number, caller.name, flags != 0 ? flags : LINECALLPARTYID_UNKNOWN};
+}
+
 std::string PortName(const std::string& port) {
     const size_t slash = port.rfind('/');
     return slash == std::string::npos ? port : port.substr(slash + 1);
@@ -17,26 +26,22 @@ std::string PortName(const std::string& port) {
 
 std::string ModemLineName(const std::string& port) { return "Voice Modem (" + PortName(port) + ")"; }
 
-ModemCall* ModemServiceCore::Find(DWORD callId) {
-    auto it = calls.find(callId);
-    return it == calls.end() ? nullptr : &it->second;
+lines::LineDescription ModemLineDescription(const std::string& port, DWORD device) {
+    lines::LineDescription line;
+    line.name = ModemLineName(port);
+    line.permanentLineId = 0x4D00 + device;
+    // A modem reports a touch tone once, and cannot generate one.
+    line.generateDigitModes = 0;
+    line.monitorDigitModes = LINEDIGITMODE_DTMF;
+    line.lineStates = lines::kAllLineStates & ~LINEDEVSTATE_REMOVED;
+    line.callerIdFlags = LINECALLPARTYID_BLOCKED | LINECALLPARTYID_OUTOFAREA | LINECALLPARTYID_NAME |
+                         LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
+    line.disconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNAVAIL;
+    return line;
 }
 
 ModemCall* ModemServiceCore::Current(DWORD device) {
     return ValidDevice(device) ? Find(lines[device].callId) : nullptr;
-}
-
-void ModemServiceCore::SetState(ModemCall& call, DWORD state, DWORD mode) {
-    call.state = state;
-    call.stateMode = mode;
-    if (sink != nullptr) sink->CallState(call.id, state, mode);
-}
-
-void ModemServiceCore::Complete(DWORD& requestId, LONG result) {
-    if (requestId == 0) return;
-    const DWORD id = requestId;
-    requestId = 0;
-    if (sink != nullptr) sink->CompleteRequest(id, result);
 }
 
 template <typename Fn>
@@ -56,7 +61,7 @@ void ModemLineEvents::OnInService(const ModemIdentity& identity) {
         line.registryKey = ListModem(listing);
         if (line.service == 1) return;
         line.service = 1;
-        if (core.sink != nullptr) core.sink->LineDevState(m_device, LINEDEVSTATE_INSERVICE, 0, 0);
+        core.roster->LineState(m_device, LINEDEVSTATE_INSERVICE);
     });
 }
 
@@ -64,25 +69,22 @@ void ModemLineEvents::OnOutOfService(const std::string&) {
     WithLine([&](ModemServiceCore& core, ModemLine& line) {
         if (line.service == 0) return;
         line.service = 0;
-        if (core.sink != nullptr) core.sink->LineDevState(m_device, LINEDEVSTATE_OUTOFSERVICE, 0, 0);
+        core.roster->LineState(m_device, LINEDEVSTATE_OUTOFSERVICE);
     });
 }
 
 void ModemLineEvents::OnOffered() {
     WithLine([&](ModemServiceCore& core, ModemLine& line) {
-        ModemCall call;
-        call.id = core.nextCallId++;
-        call.device = m_device;
+        ModemCall& call = core.roster->AddCall<ModemCall>(m_device);
         line.callId = call.id;
-        core.calls[call.id] = call;
-        if (core.sink != nullptr) core.sink->NewCall(m_device, call.id);
-        core.SetState(core.calls[call.id], LINECALLSTATE_OFFERING, 0);
+        call.state = LINECALLSTATE_OFFERING;
+        core.roster->Announce(call);
     });
 }
 
 void ModemLineEvents::OnRing(unsigned count) {
     WithLine([&](ModemServiceCore& core, ModemLine&) {
-        if (core.sink != nullptr) core.sink->LineDevState(m_device, LINEDEVSTATE_RINGING, 1, count);
+        core.roster->Ring(m_device, count);
     });
 }
 
@@ -90,9 +92,9 @@ void ModemLineEvents::OnCallerId(const CallerIdFields& fields) {
     WithLine([&](ModemServiceCore& core, ModemLine&) {
         ModemCall* call = core.Current(m_device);
         if (call == nullptr) return;
-        call->caller = fields;
+        call->caller = CallerParty(fields);
         call->callerKnown = true;
-        if (core.sink != nullptr) core.sink->CallInfo(call->id, LINECALLINFOSTATE_CALLERID);
+        core.roster->CallInfo(*call, LINECALLINFOSTATE_CALLERID);
     });
 }
 
@@ -101,12 +103,12 @@ void ModemLineEvents::Disconnect(DWORD mode) {
         ModemCall* call = core.Current(m_device);
         line.callId = 0;
         if (call == nullptr) return;
-        core.Complete(call->answerRequest, LINEERR_OPERATIONFAILED);
+        core.roster->CompletePending(call->answerRequest, LINEERR_OPERATIONFAILED);
         if (call->dropRequest != 0) {
-            core.Complete(call->dropRequest, 0);
-            core.SetState(*call, LINECALLSTATE_IDLE, 0);
+            core.roster->CompletePending(call->dropRequest, 0);
+            core.roster->SetState(*call, LINECALLSTATE_IDLE, 0);
         } else if (call->state != LINECALLSTATE_IDLE) {
-            core.SetState(*call, LINECALLSTATE_DISCONNECTED, mode);
+            core.roster->SetState(*call, LINECALLSTATE_DISCONNECTED, mode);
         }
     });
 }
@@ -121,16 +123,16 @@ void ModemLineEvents::OnAnswered(bool ok) {
     WithLine([&](ModemServiceCore& core, ModemLine&) {
         ModemCall* call = core.Current(m_device);
         if (call == nullptr || call->answerRequest == 0) return;
-        core.Complete(call->answerRequest, ok ? 0 : LINEERR_OPERATIONFAILED);
-        if (ok) core.SetState(*call, LINECALLSTATE_CONNECTED, 0);
+        core.roster->CompletePending(call->answerRequest, ok ? 0 : LINEERR_OPERATIONFAILED);
+        if (ok) core.roster->SetState(*call, LINECALLSTATE_CONNECTED, 0);
     });
 }
 
 void ModemLineEvents::OnDigit(char digit) {
     WithLine([&](ModemServiceCore& core, ModemLine&) {
         ModemCall* call = core.Current(m_device);
-        if (call == nullptr || call->state != LINECALLSTATE_CONNECTED || core.sink == nullptr) return;
-        core.sink->Digit(call->id, static_cast<DWORD>(static_cast<unsigned char>(digit)), LINEDIGITMODE_DTMF);
+        if (call == nullptr || call->state != LINECALLSTATE_CONNECTED) return;
+        core.roster->Digit(*call, digit);
     });
 }
 
@@ -139,8 +141,8 @@ void ModemLineEvents::OnHungUp() {
         ModemCall* call = core.Current(m_device);
         line.callId = 0;
         if (call == nullptr) return;
-        core.Complete(call->dropRequest, 0);
-        core.SetState(*call, LINECALLSTATE_IDLE, 0);
+        core.roster->CompletePending(call->dropRequest, 0);
+        core.roster->SetState(*call, LINECALLSTATE_IDLE, 0);
     });
 }
 

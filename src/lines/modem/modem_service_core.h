@@ -2,27 +2,19 @@
 // lines, their calls, and the events each modem's engine reports.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "lines/base/line_roster.h"
 #include "lines/modem/modem_engine.h"
 #include "lines/modem/modem_wave_device.h"
-#include "platform/tapi/line_provider.h"
 
 namespace modemline {
 
-struct ModemCall {
-    DWORD id = 0;
-    DWORD device = 0;
-    DWORD state = LINECALLSTATE_OFFERING;
-    DWORD stateMode = 0;
-    CallerIdFields caller;
-    bool callerKnown = false;
-    DWORD answerRequest = 0;
-    DWORD dropRequest = 0;
-};
+// A modem's call is no more than any line's: what is its own lives in the
+// modem's engine.
+using ModemCall = lines::LineCall;
 
 class ModemLineEvents;
 
@@ -31,7 +23,6 @@ struct ModemLine {
     std::string name;
     std::string registryKey;
     int service = -1;  // 1 in service, 0 out, -1 not yet known
-    int opens = 0;
     DWORD callId = 0;  // the call the modem is busy with, 0 for none
     std::unique_ptr<ModemLineEvents> events;
     std::shared_ptr<ModemEngine> engine;
@@ -40,16 +31,14 @@ struct ModemLine {
 
 class ModemServiceCore {
 public:
+    explicit ModemServiceCore(std::shared_ptr<lines::LineRoster> shared) : roster(std::move(shared)) {}
+
+    std::shared_ptr<lines::LineRoster> roster;
     std::vector<ModemLine> lines;
-    std::map<DWORD, ModemCall> calls;
-    tapisp::LineEventSink* sink = nullptr;
-    DWORD nextCallId = 1;
 
     bool ValidDevice(DWORD device) const { return device < lines.size(); }
-    ModemCall* Find(DWORD callId);
+    ModemCall* Find(DWORD callId) { return roster->FindCall(callId); }
     ModemCall* Current(DWORD device);
-    void SetState(ModemCall& call, DWORD state, DWORD mode);
-    void Complete(DWORD& requestId, LONG result);
 };
 
 // One modem's engine events, turned into line events under the service lock.
@@ -76,6 +65,9 @@ private:
     std::weak_ptr<ModemServiceCore> m_core;
     DWORD m_device;
 };
+
+// What the line of a modem on this port reports of itself.
+lines::LineDescription ModemLineDescription(const std::string& port, DWORD device);
 
 // The line's name, from its port. It stays the same when the modem tells its
 // model: the modem settings find the modem's key by the name they listed.

@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -15,30 +14,40 @@ namespace {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-constexpr DWORD kAllCallStates = 0xFFFF;           // IDLE ... UNKNOWN
-constexpr DWORD kAllCallInfoStates = 0x0FFFFFFF;   // OTHER ... MONITORMODES
-constexpr DWORD kAllPartyIdFlags = 0x7F;
-constexpr DWORD kRingModeNormal = 1;
-constexpr DWORD kAddressSharingPrivate = 1;
-constexpr DWORD kAnswerModeNone = 1;
+lines::LineDescription Describe(const LineConfig& line) {
+    lines::LineDescription description;
+    description.name = line.name;
+    description.permanentLineId = line.permanentLineId;
+    description.mediaModes = line.mediaModes;
+    description.bearerModes = line.bearerModes;
+    description.monitorDigitModes = line.monitorDigitModes;
+    description.lineStates = line.lineStates;
+    description.addrCapFlags = line.addrCapFlags;
+    description.apiLowVersion = line.apiLowVersion;
+    description.apiHighVersion = line.apiHighVersion;
+    return description;
+}
+
+std::vector<LineConfig> WithPermanentIds(std::vector<LineConfig> lines) {
+    for (size_t i = 0; i < lines.size(); i++)
+        if (lines[i].permanentLineId == 0) lines[i].permanentLineId = 0x5100 + static_cast<DWORD>(i);
+    return lines;
+}
+
+std::vector<lines::LineDescription> Describe(const std::vector<LineConfig>& lines) {
+    std::vector<lines::LineDescription> descriptions;
+    for (const LineConfig& line : lines) descriptions.push_back(Describe(line));
+    return descriptions;
+}
 
 }  // namespace
 
-struct SimCallRecord {
-    DWORD id = 0;
-    DWORD device = 0;
-    DWORD state = 0;
-    DWORD stateMode = 0;
-    DWORD origin = 0;
-    CallerId caller;
-    bool callerKnown = false;
-    bool accepted = false;
+struct SimCallRecord : lines::LineCall {
     bool connected = false;
     bool released = false;
     bool remoteGone = false;  // the remote party's SimCall handle is gone
     bool announced = false;   // an open of the line was told of the call
     unsigned rings = 0;
-    unsigned accepts = 0;
     unsigned answers = 0;
     unsigned drops = 0;
     std::unique_ptr<CallAudio> audio;
@@ -72,50 +81,31 @@ struct SimCallRecord {
 // Everything the service knows; guarded by the service lock.
 class ServiceCore {
 public:
-    explicit ServiceCore(std::vector<LineConfig> configs)
-        : lines(std::move(configs)), opens(lines.size(), 0), lineAudio(lines.size()) {}
+    ServiceCore(std::vector<LineConfig> configs, std::shared_ptr<lines::LineRoster> shared)
+        : lines(std::move(configs)), roster(std::move(shared)), lineAudio(lines.size()) {}
 
     std::vector<LineConfig> lines;
-    std::vector<int> opens;
+    std::shared_ptr<lines::LineRoster> roster;
     std::vector<std::unique_ptr<CallAudio>> lineAudio;
-    std::map<DWORD, std::unique_ptr<SimCallRecord>> calls;
-    tapisp::LineEventSink* sink = nullptr;
     bool alive = true;
-    DWORD nextCallId = 1;
 
     bool ValidDevice(DWORD deviceId) const { return deviceId < lines.size(); }
-
-    SimCallRecord* Find(DWORD callId) {
-        auto it = calls.find(callId);
-        return it == calls.end() ? nullptr : it->second.get();
-    }
-
-    void SetState(SimCallRecord& call, DWORD state, DWORD mode) {
-        call.state = state;
-        call.stateMode = mode;
-        if (sink != nullptr) sink->CallState(call.id, state, mode);
-    }
-
-    void Complete(DWORD requestId, LONG result) {
-        if (sink != nullptr) sink->CompleteRequest(requestId, result);
-    }
+    SimCallRecord* Find(DWORD callId) { return roster->Find<SimCallRecord>(callId); }
 
     bool Ring(SimCallRecord& call) {
         if (!call.Ringing()) return false;
         // A call offered while the line was closed (an application closing
         // and reopening it between calls) is shown to the opens it has now,
         // as a line that keeps ringing is noticed once it is open again.
-        if (!call.announced && opens[call.device] > 0 && sink != nullptr) {
+        if (!call.announced && roster->Opens(call.device) > 0 && roster->Attached()) {
             call.announced = true;
-            sink->NewCall(call.device, call.id);
-            SetState(call, call.state, call.stateMode);
+            roster->Announce(call);
         }
         const LineConfig& line = lines[call.device];
-        if ((line.addrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT) && !call.accepted) return false;
+        if ((line.addrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT) && call.state != LINECALLSTATE_ACCEPTED)
+            return false;
         call.rings++;
-        if (sink != nullptr)
-            sink->LineDevState(call.device, LINEDEVSTATE_RINGING, kRingModeNormal,
-                               line.countsRings ? call.rings : 0);
+        roster->Ring(call.device, line.countsRings ? call.rings : 0);
         return true;
     }
 
@@ -124,7 +114,7 @@ public:
         call.StopRingerSoon();
         if (call.state == LINECALLSTATE_IDLE) return;
         if (report)
-            SetState(call, LINECALLSTATE_IDLE, 0);
+            roster->SetState(call, LINECALLSTATE_IDLE, 0);
         else
             call.state = LINECALLSTATE_IDLE;
     }
@@ -206,7 +196,7 @@ bool SimCall::ReportCallerId(const CallerId& caller) {
             if (c.state == LINECALLSTATE_IDLE) return false;
             c.caller = caller;
             c.callerKnown = true;
-            if (s.sink != nullptr) s.sink->CallInfo(c.id, LINECALLINFOSTATE_CALLERID);
+            s.roster->CallInfo(c, LINECALLINFOSTATE_CALLERID);
             return true;
         },
         false);
@@ -218,10 +208,7 @@ bool SimCall::PressDigit(char digit) {
         m_core, m_callId,
         [digit](ServiceCore& s, SimCallRecord& c) {
             if (c.state != LINECALLSTATE_CONNECTED) return false;
-            if (s.sink != nullptr) {
-                s.sink->Digit(c.id, static_cast<BYTE>(digit), LINEDIGITMODE_DTMF);
-                s.sink->Digit(c.id, static_cast<BYTE>(digit), LINEDIGITMODE_DTMFEND);
-            }
+            s.roster->Digit(c, digit);
             return true;
         },
         false);
@@ -233,7 +220,7 @@ bool SimCall::HangUp() {
         [](ServiceCore& s, SimCallRecord& c) {
             if (c.state == LINECALLSTATE_IDLE || c.state == LINECALLSTATE_DISCONNECTED) return false;
             c.StopRingerSoon();
-            s.SetState(c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+            s.roster->SetState(c, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
             if (s.lines[c.device].idleAfterRemoteHangUp) s.EndCall(c, true);
             return true;
         },
@@ -242,10 +229,6 @@ bool SimCall::HangUp() {
 
 unsigned SimCall::RingCount() const {
     return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.rings; }, 0u);
-}
-
-unsigned SimCall::AcceptRequests() const {
-    return WithCall(m_core, m_callId, [](ServiceCore&, SimCallRecord& c) { return c.accepts; }, 0u);
 }
 
 unsigned SimCall::AnswerRequests() const {
@@ -275,11 +258,8 @@ CallAudio* SimCall::Audio() const {
 // ---- the service ----
 
 SimLineService::SimLineService(std::vector<LineConfig> lines)
-    : m_core(std::make_shared<ServiceCore>(std::move(lines))) {
-    for (size_t i = 0; i < m_core->lines.size(); i++)
-        if (m_core->lines[i].permanentLineId == 0)
-            m_core->lines[i].permanentLineId = 0x5100 + static_cast<DWORD>(i);
-}
+    : LineServiceBase(Describe(WithPermanentIds(lines))),
+      m_core(std::make_shared<ServiceCore>(WithPermanentIds(std::move(lines)), SharedRoster())) {}
 
 SimLineService::~SimLineService() {
     Uninstall();
@@ -287,24 +267,12 @@ SimLineService::~SimLineService() {
     {
         Lock lock(tapisp::ServiceLock());
         m_core->alive = false;
-        for (auto& entry : m_core->calls) records.push_back(entry.second.get());
+        Roster().ForEachCall([&records](lines::LineCall& call) { records.push_back(static_cast<SimCallRecord*>(&call)); });
     }
     for (SimCallRecord* call : records) call->JoinRinger();
     Lock lock(tapisp::ServiceLock());
-    m_core->calls.clear();
+    Roster().ClearCalls();
     m_core->lineAudio.clear();
-}
-
-void SimLineService::Install() {
-    tapisp::AddLineProvider(this);
-    m_installed = true;
-}
-
-void SimLineService::Uninstall() {
-    Lock lock(tapisp::ServiceLock());
-    if (m_installed) tapisp::RemoveLineProvider(this);
-    m_installed = false;
-    m_core->sink = nullptr;
 }
 
 std::shared_ptr<SimCall> SimLineService::OfferCall(DWORD deviceId, const CallerId& caller,
@@ -324,184 +292,81 @@ std::shared_ptr<SimCall> SimLineService::Offer(DWORD deviceId, const CallerId& c
     std::unique_ptr<CallAudio> audio;
     if (line.hasWaveDevices) audio = MakeCallAudio(CallAudioConfig{deviceId, line.acceptedFormats});
     Lock lock(tapisp::ServiceLock());
-    auto record = std::make_unique<SimCallRecord>();
-    SimCallRecord& call = *record;
-    call.id = m_core->nextCallId++;
-    call.device = deviceId;
+    SimCallRecord& call = Roster().AddCall<SimCallRecord>(deviceId);
     call.origin = origin;
     call.caller = caller;
     call.callerKnown = known;
     call.audio = std::move(audio);
-    call.announced = m_core->opens[deviceId] > 0;
-    m_core->calls[call.id] = std::move(record);
-    if (m_core->sink != nullptr) m_core->sink->NewCall(deviceId, call.id);
-    m_core->SetState(call, LINECALLSTATE_OFFERING, LINEOFFERINGMODE_ACTIVE);
+    call.announced = Roster().Opens(deviceId) > 0;
+    call.state = LINECALLSTATE_OFFERING;
+    call.stateMode = LINEOFFERINGMODE_ACTIVE;
+    Roster().Announce(call);
     return std::make_shared<SimCall>(m_core, call.id);
 }
 
 void SimLineService::SendLineDevState(DWORD deviceId, DWORD state, DWORD param2, DWORD param3) {
     Lock lock(tapisp::ServiceLock());
-    if (m_core->sink != nullptr && m_core->ValidDevice(deviceId))
-        m_core->sink->LineDevState(deviceId, state, param2, param3);
+    Roster().LineState(deviceId, state, param2, param3);
 }
 
 void SimLineService::CloseLine(DWORD deviceId) {
     Lock lock(tapisp::ServiceLock());
-    if (m_core->sink != nullptr && m_core->ValidDevice(deviceId)) m_core->sink->LineClosed(deviceId);
+    Roster().LineClosed(deviceId);
 }
 
 int SimLineService::OpenCount(DWORD deviceId) const {
     Lock lock(tapisp::ServiceLock());
-    return m_core->ValidDevice(deviceId) ? m_core->opens[deviceId] : 0;
+    return Roster().Valid(deviceId) ? Roster().Opens(deviceId) : 0;
 }
 
-void SimLineService::Attach(tapisp::LineEventSink* sink) { m_core->sink = sink; }
-
-DWORD SimLineService::NumDevices() { return static_cast<DWORD>(m_core->lines.size()); }
-
-LONG SimLineService::NegotiateVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion,
-                                      DWORD* version) {
-    if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
-    const LineConfig& line = m_core->lines[deviceId];
-    if (lowVersion > line.apiHighVersion || highVersion < line.apiLowVersion)
-        return LINEERR_INCOMPATIBLEAPIVERSION;
-    *version = highVersion < line.apiHighVersion ? highVersion : line.apiHighVersion;
-    return 0;
-}
-
-tapisp::DeviceLimits SimLineService::GetLimits(DWORD deviceId) {
-    if (!m_core->ValidDevice(deviceId)) return {};
-    const LineConfig& line = m_core->lines[deviceId];
-    return {line.mediaModes, line.lineStates, line.monitorDigitModes};
-}
+// The test knobs of a line that fails its queries or its open.
 
 LONG SimLineService::GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) {
-    if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
-    const LineConfig& line = m_core->lines[deviceId];
-    if (line.failDevCaps) return LINEERR_OPERATIONFAILED;
-    LINEDEVCAPS& caps = data->caps;
-    caps.dwPermanentLineID = line.permanentLineId;
-    caps.dwAddressModes = LINEADDRESSMODE_ADDRESSID;
-    caps.dwNumAddresses = 1;
-    caps.dwBearerModes = line.bearerModes;
-    caps.dwMaxRate = 33600;
-    caps.dwMediaModes = line.mediaModes;
-    caps.dwGenerateDigitModes = LINEDIGITMODE_DTMF;
-    caps.dwMonitorDigitModes = line.monitorDigitModes;
-    caps.dwMaxNumActiveCalls = 1;
-    caps.dwAnswerMode = kAnswerModeNone;
-    caps.dwRingModes = 1;
-    caps.dwLineStates = line.lineStates;
-    data->lineName = line.name;
-    return 0;
+    if (m_core->ValidDevice(deviceId) && m_core->lines[deviceId].failDevCaps) return LINEERR_OPERATIONFAILED;
+    return LineServiceBase::GetDevCaps(deviceId, data);
 }
 
 LONG SimLineService::GetAddressCaps(DWORD deviceId, DWORD addressId, LINEADDRESSCAPS* caps) {
-    if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
-    if (addressId != 0) return LINEERR_INVALADDRESSID;
-    const LineConfig& line = m_core->lines[deviceId];
-    if (line.failAddressCaps) return LINEERR_OPERATIONFAILED;
-    caps->dwAddressSharing = kAddressSharingPrivate;
-    caps->dwCallInfoStates = kAllCallInfoStates;
-    caps->dwCallerIDFlags = kAllPartyIdFlags;
-    caps->dwCallStates = kAllCallStates;
-    caps->dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNKNOWN;
-    caps->dwMaxNumActiveCalls = 1;
-    caps->dwAddrCapFlags = line.addrCapFlags;
+    if (m_core->ValidDevice(deviceId) && addressId == 0 && m_core->lines[deviceId].failAddressCaps)
+        return LINEERR_OPERATIONFAILED;
+    return LineServiceBase::GetAddressCaps(deviceId, addressId, caps);
+}
+
+LONG SimLineService::Open(DWORD deviceId, DWORD privileges, DWORD mediaModes) {
+    if (m_core->ValidDevice(deviceId) && m_core->lines[deviceId].failOpen) return LINEERR_RESOURCEUNAVAIL;
+    return LineServiceBase::Open(deviceId, privileges, mediaModes);
+}
+
+LONG SimLineService::StartAnswer(lines::LineCall& line) {
+    auto& call = static_cast<SimCallRecord&>(line);
+    call.answers++;
+    call.StopRingerSoon();
+    call.connected = true;
+    Roster().CompletePending(call.answerRequest, 0);
+    Roster().SetState(call, LINECALLSTATE_CONNECTED, 0);
     return 0;
 }
 
-LONG SimLineService::Open(DWORD deviceId, DWORD, DWORD) {
-    if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
-    if (m_core->lines[deviceId].failOpen) return LINEERR_RESOURCEUNAVAIL;
-    m_core->opens[deviceId]++;
-    return 0;
+void SimLineService::StartDrop(lines::LineCall& line) {
+    auto& call = static_cast<SimCallRecord&>(line);
+    call.drops++;
+    Roster().CompletePending(call.dropRequest, 0);
+    m_core->EndCall(call, true);
 }
 
-void SimLineService::Close(DWORD deviceId) {
-    if (m_core->ValidDevice(deviceId) && m_core->opens[deviceId] > 0) m_core->opens[deviceId]--;
+void SimLineService::Release(lines::LineCall& line) {
+    auto& call = static_cast<SimCallRecord&>(line);
+    call.released = true;
+    m_core->EndCall(call, false);
+    if (call.remoteGone) call.audio.reset();
 }
 
-LONG SimLineService::GetCallInfo(DWORD callId, tapisp::CallInfoData* data) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    LINECALLINFO& info = data->info;
-    info.dwAddressID = 0;
-    info.dwBearerMode = LINEBEARERMODE_VOICE;
-    info.dwMediaMode = LINEMEDIAMODE_UNKNOWN;
-    info.dwCallID = call->id;
-    info.dwCallStates = kAllCallStates;
-    info.dwOrigin = call->origin;
-    info.dwReason = LINECALLREASON_DIRECT;
-    info.dwNumOwners = 1;
-    if (call->callerKnown) {
-        info.dwCallerIDFlags = call->caller.flags;
-        data->callerIdPresent = call->caller.number.has_value();
-        data->callerId = call->caller.number.value_or("");
-        data->callerNamePresent = call->caller.name.has_value();
-        data->callerName = call->caller.name.value_or("");
-    }
-    return 0;
-}
-
-LONG SimLineService::GetCallStatus(DWORD callId, LINECALLSTATUS* status) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    status->dwCallState = call->state;
-    status->dwCallStateMode = call->stateMode;
-    return 0;
-}
-
-LONG SimLineService::Accept(DWORD callId, DWORD requestId) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    call->accepts++;
-    if (call->state != LINECALLSTATE_OFFERING) return LINEERR_INVALCALLSTATE;
-    call->accepted = true;
-    m_core->Complete(requestId, 0);
-    m_core->SetState(*call, LINECALLSTATE_ACCEPTED, 0);
-    return 0;
-}
-
-LONG SimLineService::Answer(DWORD callId, DWORD requestId) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    call->answers++;
-    if (!call->Ringing()) return LINEERR_INVALCALLSTATE;
-    call->StopRingerSoon();
-    call->connected = true;
-    m_core->Complete(requestId, 0);
-    m_core->SetState(*call, LINECALLSTATE_CONNECTED, 0);
-    return 0;
-}
-
-LONG SimLineService::Drop(DWORD callId, DWORD requestId) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    call->drops++;
-    if (call->state == LINECALLSTATE_IDLE) return LINEERR_INVALCALLSTATE;
-    m_core->Complete(requestId, 0);
-    m_core->EndCall(*call, true);
-    return 0;
-}
-
-void SimLineService::ReleaseCall(DWORD callId) {
-    SimCallRecord* call = m_core->Find(callId);
-    if (call == nullptr) return;
-    call->released = true;
-    m_core->EndCall(*call, false);
-    if (call->remoteGone) call->audio.reset();
-}
-
-LONG SimLineService::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {
-    if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
+LONG SimLineService::WaveId(DWORD deviceId, lines::LineCall* call, bool waveIn, DWORD* id) {
     const LineConfig& line = m_core->lines[deviceId];
     if (!line.hasWaveDevices) return LINEERR_INVALDEVICECLASS;
     CallAudio* audio = nullptr;
-    if (callId != 0) {
-        SimCallRecord* call = m_core->Find(callId);
-        if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-        audio = call->audio.get();
+    if (call != nullptr) {
+        audio = static_cast<SimCallRecord*>(call)->audio.get();
     } else {
         if (!m_core->lineAudio[deviceId])
             m_core->lineAudio[deviceId] = MakeCallAudio(CallAudioConfig{deviceId, line.acceptedFormats});

@@ -16,11 +16,10 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/tapi/line_provider.h"
+#include "lines/base/line_service_base.h"
 #include "lines/sim/sim_call_audio.h"
 
 namespace simline {
@@ -48,11 +47,7 @@ struct LineConfig {
     bool idleAfterRemoteHangUp = false;
 };
 
-struct CallerId {
-    std::optional<std::string> number;
-    std::optional<std::string> name;
-    DWORD flags = 0;  // LINECALLPARTYID_..., reported as given
-};
+using CallerId = lines::CallerParty;
 
 class ServiceCore;
 
@@ -80,7 +75,6 @@ public:
     bool HangUp();
 
     unsigned RingCount() const;
-    unsigned AcceptRequests() const;
     unsigned AnswerRequests() const;
     unsigned DropRequests() const;
     // The call was connected at some time (it may be over by now).
@@ -94,16 +88,10 @@ private:
     DWORD m_callId;
 };
 
-class SimLineService final : public tapisp::LineProvider {
+class SimLineService final : public lines::LineServiceBase {
 public:
     explicit SimLineService(std::vector<LineConfig> lines);
     ~SimLineService() override;
-    SimLineService(const SimLineService&) = delete;
-    SimLineService& operator=(const SimLineService&) = delete;
-
-    // Adds this to the installed line services; the destructor removes it.
-    void Install();
-    void Uninstall();
 
     // An inbound call, offered at once. Without callerIdAtOffering the
     // caller ID is unknown until SimCall::ReportCallerId.
@@ -117,29 +105,19 @@ public:
     int OpenCount(DWORD deviceId) const;
 
     // LineProvider
-    void Attach(tapisp::LineEventSink* sink) override;
-    DWORD NumDevices() override;
-    LONG NegotiateVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion,
-                          DWORD* version) override;
-    tapisp::DeviceLimits GetLimits(DWORD deviceId) override;
     LONG GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) override;
     LONG GetAddressCaps(DWORD deviceId, DWORD addressId, LINEADDRESSCAPS* caps) override;
     LONG Open(DWORD deviceId, DWORD privileges, DWORD mediaModes) override;
-    void Close(DWORD deviceId) override;
-    LONG GetCallInfo(DWORD callId, tapisp::CallInfoData* data) override;
-    LONG GetCallStatus(DWORD callId, LINECALLSTATUS* status) override;
-    LONG Accept(DWORD callId, DWORD requestId) override;
-    LONG Answer(DWORD callId, DWORD requestId) override;
-    LONG Drop(DWORD callId, DWORD requestId) override;
-    void ReleaseCall(DWORD callId) override;
-    LONG GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) override;
 
 private:
+    LONG StartAnswer(lines::LineCall& call) override;
+    void StartDrop(lines::LineCall& call) override;
+    void Release(lines::LineCall& call) override;
+    LONG WaveId(DWORD deviceId, lines::LineCall* call, bool waveIn, DWORD* id) override;
     std::shared_ptr<SimCall> Offer(DWORD deviceId, const CallerId& caller, bool known,
                                    DWORD origin);
 
     std::shared_ptr<ServiceCore> m_core;
-    bool m_installed = false;
 };
 
 }  // namespace simline

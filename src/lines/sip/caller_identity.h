@@ -5,11 +5,10 @@
 // telephone network reports one.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/win32/types.h"
+#include "lines/base/line_call.h"
 
 namespace sipline {
 
@@ -18,11 +17,7 @@ struct SipParty {
     std::string uri;          // "sip:5551234@host;user=phone", "tel:+15551234"
 };
 
-struct CallerIdentity {
-    std::optional<std::string> number;
-    std::optional<std::string> name;
-    DWORD flags = 0;  // LINECALLPARTYID_...
-};
+using CallerIdentity = lines::CallerParty;
 
 // asserted: P-Asserted-Identity (empty uri when absent); privacy: the
 // Privacy header's value.

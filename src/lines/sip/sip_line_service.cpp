@@ -18,18 +18,19 @@ namespace {
 using Lock = std::lock_guard<std::recursive_mutex>;
 using Clock = std::chrono::steady_clock;
 
-constexpr DWORD kApiLowVersion = 0x00010003;
-constexpr DWORD kApiHighVersion = 0x00020002;
-constexpr DWORD kMediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
-constexpr DWORD kDigitModes = LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND;
-constexpr DWORD kLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_CONNECTED | LINEDEVSTATE_DISCONNECTED |
-                              LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE | LINEDEVSTATE_OPEN |
-                              LINEDEVSTATE_CLOSE | LINEDEVSTATE_REINIT | LINEDEVSTATE_REMOVED;
-constexpr DWORD kAllCallStates = 0xFFFF;
-constexpr DWORD kAllCallInfoStates = 0x0FFFFFFF;
-constexpr DWORD kAllPartyIdFlags = 0x7F;
-constexpr DWORD kRingModeNormal = 1;
 constexpr std::uint64_t kPacketMs = 20;
+
+std::vector<lines::LineDescription> Describe(std::string lineName) {
+    lines::LineDescription line;
+    line.name = std::move(lineName);
+    line.permanentLineId = 0x5150;
+    // Not yet the voice modes every other line reports: the line choice
+    // passes over it for now.
+    line.mediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
+    line.bearerModes = LINEBEARERMODE_VOICE;
+    line.maxRate = 64000;
+    return {line};
+}
 
 std::uint64_t RealMs(double scaledMs) {
     return static_cast<std::uint64_t>(
@@ -38,12 +39,8 @@ std::uint64_t RealMs(double scaledMs) {
 
 }  // namespace
 
-struct SipCallRecord {
-    DWORD id = 0;
+struct SipCallRecord : lines::LineCall {
     std::uint32_t key = 0;  // 0 once the SIP side is gone
-    DWORD state = 0;
-    DWORD stateMode = 0;
-    CallerIdentity caller;
     MediaOffer offer;
     CodecChoice choice;
     std::shared_ptr<CallMedia> media;
@@ -68,7 +65,7 @@ struct LoopCall {
 };
 
 SipLineService::SipLineService(SipSettings settings, std::string lineName)
-    : m_settings(std::move(settings)), m_lineName(std::move(lineName)) {}
+    : LineServiceBase(Describe(std::move(lineName))), m_settings(std::move(settings)) {}
 
 SipLineService::~SipLineService() {
     Uninstall();
@@ -95,24 +92,13 @@ void SipLineService::Stop() {
     m_started = false;
     m_loopCalls.clear();
     Lock lock(tapisp::ServiceLock());
-    for (auto& [id, call] : m_calls) {
-        if (call->media) call->media->Close();
-        call->key = 0;
-        if (call->state != LINECALLSTATE_IDLE && call->state != LINECALLSTATE_DISCONNECTED)
-            SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
-    }
-}
-
-void SipLineService::Install() {
-    tapisp::AddLineProvider(this);
-    m_installed = true;
-}
-
-void SipLineService::Uninstall() {
-    Lock lock(tapisp::ServiceLock());
-    if (m_installed) tapisp::RemoveLineProvider(this);
-    m_installed = false;
-    m_sink = nullptr;
+    Roster().ForEachCall([this](lines::LineCall& line) {
+        auto& call = static_cast<SipCallRecord&>(line);
+        if (call.media) call.media->Close();
+        call.key = 0;
+        if (call.state != LINECALLSTATE_IDLE && call.state != LINECALLSTATE_DISCONNECTED)
+            Roster().SetState(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
+    });
 }
 
 RegistrationStatus SipLineService::Registration() const {
@@ -126,26 +112,16 @@ std::uint64_t SipLineService::MediaTimeoutRealMs() const { return RealMs(m_setti
 
 // ---- the service lock ----
 
-SipCallRecord* SipLineService::Find(DWORD callId) {
-    auto it = m_calls.find(callId);
-    return it == m_calls.end() ? nullptr : it->second.get();
-}
+SipCallRecord* SipLineService::Find(DWORD callId) { return Roster().Find<SipCallRecord>(callId); }
 
 SipCallRecord* SipLineService::FindByKey(std::uint32_t key) {
-    for (auto& [id, call] : m_calls)
-        if (call->key == key) return call.get();
-    return nullptr;
+    SipCallRecord* found = nullptr;
+    Roster().ForEachCall([&found, key](lines::LineCall& call) {
+        if (static_cast<SipCallRecord&>(call).key == key) found = static_cast<SipCallRecord*>(&call);
+    });
+    return found;
 }
 
-void SipLineService::SetState(SipCallRecord& call, DWORD state, DWORD mode) {
-    call.state = state;
-    call.stateMode = mode;
-    if (m_sink != nullptr) m_sink->CallState(call.id, state, mode);
-}
-
-void SipLineService::ReportLineState(DWORD state) {
-    if (m_sink != nullptr) m_sink->LineDevState(0, state, 0, 0);
-}
 
 // ---- registration (loop thread) ----
 
@@ -176,14 +152,14 @@ void SipLineService::OnRegistration(int error, std::uint16_t status) {
         m_registration.successes++;
         m_registration.failures = 0;
         m_registration.nextRetryMs = 0;
-        if (!was) ReportLineState(LINEDEVSTATE_INSERVICE);
+        if (!was) Roster().LineState(0, LINEDEVSTATE_INSERVICE);
         return;  // libre registers again before the binding expires
     }
     m_registration.state = RegistrationStatus::State::kFailed;
     m_registration.failures++;
     m_registration.nextRetryMs =
         RegisterRetryDelayMs(m_settings.registerRetrySeconds * 1000ull, m_registration.failures);
-    ReportLineState(LINEDEVSTATE_OUTOFSERVICE);
+    Roster().LineState(0, LINEDEVSTATE_OUTOFSERVICE);
     m_stack.Unregister();
     if (m_retryTimer != 0) m_stack.CancelTimer(m_retryTimer);
     m_retryTimer = m_stack.StartTimer(m_registration.nextRetryMs, [this] { RegisterNow(); });
@@ -200,19 +176,20 @@ std::uint16_t SipLineService::OnInvite(std::uint32_t key, const InviteInfo& invi
     auto devices = std::make_unique<CallWaveDevices>(media);
 
     Lock lock(tapisp::ServiceLock());
-    for (auto& [id, other] : m_calls)
-        if (other->state != LINECALLSTATE_IDLE && other->state != LINECALLSTATE_DISCONNECTED) return 486;
-    auto record = std::make_unique<SipCallRecord>();
-    SipCallRecord& call = *record;
-    call.id = m_nextCallId++;
+    bool busy = false;
+    Roster().ForEachCall([&busy](lines::LineCall& other) {
+        busy = busy || (other.state != LINECALLSTATE_IDLE && other.state != LINECALLSTATE_DISCONNECTED);
+    });
+    if (busy) return 486;
+    SipCallRecord& call = Roster().AddCall<SipCallRecord>(0);
     call.key = key;
+    call.callerKnown = true;
     call.caller = IdentifyCaller(SipParty{invite.fromDisplay, invite.fromUri},
                                  SipParty{invite.assertedDisplay, invite.assertedUri}, invite.privacy);
     call.offer = offer;
     call.choice = choice;
     call.media = media;
     call.devices = std::move(devices);
-    m_calls[call.id] = std::move(record);
 
     auto loopCall = std::make_unique<LoopCall>();
     loopCall->callId = call.id;
@@ -221,8 +198,9 @@ std::uint16_t SipLineService::OnInvite(std::uint32_t key, const InviteInfo& invi
     loopCall->timestamp = std::random_device{}();
     m_loopCalls[key] = std::move(loopCall);
 
-    if (m_sink != nullptr) m_sink->NewCall(0, call.id);
-    SetState(call, LINECALLSTATE_OFFERING, LINEOFFERINGMODE_ACTIVE);
+    call.state = LINECALLSTATE_OFFERING;
+    call.stateMode = LINEOFFERINGMODE_ACTIVE;
+    Roster().Announce(call);
     Ring(key);
     return 0;
 }
@@ -233,24 +211,23 @@ void SipLineService::Ring(std::uint32_t key) {
     it->second->ringTimer = 0;
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = FindByKey(key);
-    if (call == nullptr || call->state != LINECALLSTATE_OFFERING) return;
+    if (call == nullptr || !call->Ringing()) return;
     call->rings++;
-    if (m_sink != nullptr) m_sink->LineDevState(0, LINEDEVSTATE_RINGING, kRingModeNormal, call->rings);
+    Roster().Ring(0, call->rings);
     it->second->ringTimer = m_stack.StartTimer(RingPeriodRealMs(), [this, key] { Ring(key); });
 }
 
 void SipLineService::AnswerOnLoop(DWORD callId, DWORD requestId) {
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = Find(callId);
-    auto fail = [this, requestId] {
-        if (m_sink != nullptr) m_sink->CompleteRequest(requestId, LINEERR_OPERATIONFAILED);
-    };
-    if (call == nullptr || call->key == 0 || call->state != LINECALLSTATE_OFFERING) return fail();
+    if (call == nullptr) return Roster().Complete(requestId, LINEERR_OPERATIONFAILED);
+    auto fail = [this, call] { Roster().CompletePending(call->answerRequest, LINEERR_OPERATIONFAILED); };
+    if (call->key == 0 || !call->Ringing()) return fail();
     const std::uint16_t port = m_stack.OpenMedia(call->key, call->offer.address, call->offer.port);
     if (port == 0) return fail();
     const std::string sdp = BuildAnswer(m_stack.LocalAddressFor(call->key), port, call->choice, call->id);
     if (!m_stack.Answer(call->key, sdp)) return fail();
-    if (m_sink != nullptr) m_sink->CompleteRequest(requestId, 0);
+    Roster().CompletePending(call->answerRequest, 0);
     auto it = m_loopCalls.find(call->key);
     if (it != m_loopCalls.end() && it->second->ringTimer != 0) {
         m_stack.CancelTimer(it->second->ringTimer);
@@ -265,8 +242,8 @@ void SipLineService::OnEstablished(std::uint32_t key) {
     {
         Lock lock(tapisp::ServiceLock());
         SipCallRecord* call = FindByKey(key);
-        if (call == nullptr || call->state != LINECALLSTATE_OFFERING) return;
-        SetState(*call, LINECALLSTATE_CONNECTED, 0);
+        if (call == nullptr || !call->Ringing()) return;
+        Roster().SetState(*call, LINECALLSTATE_CONNECTED, 0);
     }
     loopCall.lastMedia = Clock::now();
     loopCall.sending = true;
@@ -308,7 +285,7 @@ void SipLineService::CheckMedia(std::uint32_t key) {
     call->key = 0;
     call->media->Close();
     if (call->state != LINECALLSTATE_IDLE && call->state != LINECALLSTATE_DISCONNECTED)
-        SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
+        Roster().SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
 }
 
 void SipLineService::OnRtp(std::uint32_t key, const RtpPacket& packet) {
@@ -332,9 +309,8 @@ void SipLineService::OnRtp(std::uint32_t key, const RtpPacket& packet) {
 void SipLineService::ReportDigit(std::uint32_t key, char digit) {
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = FindByKey(key);
-    if (call == nullptr || call->state != LINECALLSTATE_CONNECTED || m_sink == nullptr) return;
-    m_sink->Digit(call->id, static_cast<BYTE>(digit), LINEDIGITMODE_DTMF);
-    m_sink->Digit(call->id, static_cast<BYTE>(digit), LINEDIGITMODE_DTMFEND);
+    if (call == nullptr || call->state != LINECALLSTATE_CONNECTED) return;
+    Roster().Digit(*call, digit);
 }
 
 std::uint16_t SipLineService::OnInfo(std::uint32_t key, const std::string& contentType, const std::string& body) {
@@ -367,7 +343,7 @@ void SipLineService::OnClosed(std::uint32_t key, CallEnd end) {
     call->key = 0;
     call->media->Close();
     if (call->state == LINECALLSTATE_IDLE || call->state == LINECALLSTATE_DISCONNECTED) return;
-    SetState(*call, LINECALLSTATE_DISCONNECTED,
+    Roster().SetState(*call, LINECALLSTATE_DISCONNECTED,
              end == CallEnd::kRemoteHangUp ? LINEDISCONNECTMODE_NORMAL : LINEDISCONNECTMODE_UNKNOWN);
 }
 
@@ -386,139 +362,36 @@ void SipLineService::HangUpOnLoop(std::uint32_t key) {
 
 // ---- LineProvider (called with the service lock held) ----
 
-void SipLineService::Attach(tapisp::LineEventSink* sink) { m_sink = sink; }
-
-LONG SipLineService::NegotiateVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion, DWORD* version) {
-    if (deviceId != 0) return LINEERR_BADDEVICEID;
-    if (lowVersion > kApiHighVersion || highVersion < kApiLowVersion) return LINEERR_INCOMPATIBLEAPIVERSION;
-    *version = highVersion < kApiHighVersion ? highVersion : kApiHighVersion;
+LONG SipLineService::StartAnswer(lines::LineCall& line) {
+    auto& call = static_cast<SipCallRecord&>(line);
+    if (call.answering || call.key == 0) return LINEERR_INVALCALLSTATE;
+    call.answering = true;
+    m_stack.Post([this, callId = call.id, requestId = call.answerRequest] { AnswerOnLoop(callId, requestId); });
     return 0;
 }
 
-tapisp::DeviceLimits SipLineService::GetLimits(DWORD deviceId) {
-    if (deviceId != 0) return {};
-    return {kMediaModes, kLineStates, kDigitModes};
-}
-
-LONG SipLineService::GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) {
-    if (deviceId != 0) return LINEERR_BADDEVICEID;
-    LINEDEVCAPS& caps = data->caps;
-    caps.dwPermanentLineID = 0x5150;
-    caps.dwAddressModes = LINEADDRESSMODE_ADDRESSID;
-    caps.dwNumAddresses = 1;
-    caps.dwBearerModes = LINEBEARERMODE_VOICE;
-    caps.dwMaxRate = 64000;
-    caps.dwMediaModes = kMediaModes;
-    caps.dwGenerateDigitModes = LINEDIGITMODE_DTMF;
-    caps.dwMonitorDigitModes = kDigitModes;
-    caps.dwMaxNumActiveCalls = 1;
-    caps.dwAnswerMode = 1;
-    caps.dwRingModes = 1;
-    caps.dwLineStates = kLineStates;
-    data->lineName = m_lineName;
-    return 0;
-}
-
-LONG SipLineService::GetAddressCaps(DWORD deviceId, DWORD addressId, LINEADDRESSCAPS* caps) {
-    if (deviceId != 0) return LINEERR_BADDEVICEID;
-    if (addressId != 0) return LINEERR_INVALADDRESSID;
-    caps->dwAddressSharing = 1;
-    caps->dwCallInfoStates = kAllCallInfoStates;
-    caps->dwCallerIDFlags = kAllPartyIdFlags;
-    caps->dwCallStates = kAllCallStates;
-    caps->dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNKNOWN;
-    caps->dwMaxNumActiveCalls = 1;
-    return 0;
-}
-
-LONG SipLineService::Open(DWORD deviceId, DWORD, DWORD) {
-    if (deviceId != 0) return LINEERR_BADDEVICEID;
-    m_opens++;
-    return 0;
-}
-
-void SipLineService::Close(DWORD deviceId) {
-    if (deviceId == 0 && m_opens > 0) m_opens--;
-}
-
-LONG SipLineService::GetCallInfo(DWORD callId, tapisp::CallInfoData* data) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    LINECALLINFO& info = data->info;
-    info.dwBearerMode = LINEBEARERMODE_VOICE;
-    info.dwMediaMode = LINEMEDIAMODE_UNKNOWN;
-    info.dwCallID = call->id;
-    info.dwCallStates = kAllCallStates;
-    info.dwOrigin = LINECALLORIGIN_INBOUND;
-    info.dwReason = LINECALLREASON_DIRECT;
-    info.dwNumOwners = 1;
-    info.dwCallerIDFlags = call->caller.flags;
-    data->callerIdPresent = call->caller.number.has_value();
-    data->callerId = call->caller.number.value_or("");
-    data->callerNamePresent = call->caller.name.has_value();
-    data->callerName = call->caller.name.value_or("");
-    return 0;
-}
-
-LONG SipLineService::GetCallStatus(DWORD callId, LINECALLSTATUS* status) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    status->dwCallState = call->state;
-    status->dwCallStateMode = call->stateMode;
-    return 0;
-}
-
-LONG SipLineService::Accept(DWORD callId, DWORD requestId) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    if (call->state != LINECALLSTATE_OFFERING) return LINEERR_INVALCALLSTATE;
-    // The caller already hears ringing; nothing to tell the network.
-    if (m_sink != nullptr) m_sink->CompleteRequest(requestId, 0);
-    return 0;
-}
-
-LONG SipLineService::Answer(DWORD callId, DWORD requestId) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    if (call->state != LINECALLSTATE_OFFERING || call->answering || call->key == 0) return LINEERR_INVALCALLSTATE;
-    call->answering = true;
-    m_stack.Post([this, callId, requestId] { AnswerOnLoop(callId, requestId); });
-    return 0;
-}
-
-LONG SipLineService::Drop(DWORD callId, DWORD requestId) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-    if (call->state == LINECALLSTATE_IDLE) return LINEERR_INVALCALLSTATE;
-    if (m_sink != nullptr) m_sink->CompleteRequest(requestId, 0);
-    if (call->key != 0) {
-        const std::uint32_t key = call->key;
-        m_stack.Post([this, key] { HangUpOnLoop(key); });
-        call->key = 0;
+void SipLineService::StartDrop(lines::LineCall& line) {
+    auto& call = static_cast<SipCallRecord&>(line);
+    Roster().CompletePending(call.dropRequest, 0);
+    if (call.key != 0) {
+        m_stack.Post([this, key = call.key] { HangUpOnLoop(key); });
+        call.key = 0;
     }
-    call->media->Close();
-    SetState(*call, LINECALLSTATE_IDLE, 0);
-    return 0;
+    call.media->Close();
+    Roster().SetState(call, LINECALLSTATE_IDLE, 0);
 }
 
-void SipLineService::ReleaseCall(DWORD callId) {
-    SipCallRecord* call = Find(callId);
-    if (call == nullptr) return;
-    if (call->key != 0) {
-        const std::uint32_t key = call->key;
-        m_stack.Post([this, key] { HangUpOnLoop(key); });
-    }
-    call->media->Close();
-    m_calls.erase(callId);
+void SipLineService::Release(lines::LineCall& line) {
+    auto& call = static_cast<SipCallRecord&>(line);
+    if (call.key != 0) m_stack.Post([this, key = call.key] { HangUpOnLoop(key); });
+    call.media->Close();
+    Roster().EraseCall(call.id);
 }
 
-LONG SipLineService::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {
-    if (deviceId != 0) return LINEERR_BADDEVICEID;
+LONG SipLineService::WaveId(DWORD, lines::LineCall* call, bool waveIn, DWORD* id) {
     CallWaveDevices* devices = nullptr;
-    if (callId != 0) {
-        SipCallRecord* call = Find(callId);
-        if (call == nullptr) return LINEERR_INVALCALLHANDLE;
-        devices = call->devices.get();
+    if (call != nullptr) {
+        devices = static_cast<SipCallRecord*>(call)->devices.get();
     } else {
         // The line's own pair, made once, so the ids a modem list shows stay.
         if (!m_lineDevices) {

@@ -22,9 +22,9 @@
 #include <memory>
 #include <string>
 
+#include "lines/base/line_service_base.h"
 #include "lines/sip/sip_settings.h"
 #include "lines/sip/sip_stack.h"
-#include "platform/tapi/line_provider.h"
 
 namespace sipline {
 
@@ -43,39 +43,18 @@ struct RegistrationStatus {
     std::uint64_t nextRetryMs = 0;  // the wait before the next attempt after a failure
 };
 
-class SipLineService final : public tapisp::LineProvider, private SipStackEvents {
+class SipLineService final : public lines::LineServiceBase, private SipStackEvents {
 public:
     explicit SipLineService(SipSettings settings, std::string lineName = "SIP Line");
     ~SipLineService() override;
-    SipLineService(const SipLineService&) = delete;
-    SipLineService& operator=(const SipLineService&) = delete;
 
     // Binds the listening address and, with a registrar set, registers.
     bool Start(std::string* error);
     // Ends calls and registration. Not while holding the service lock.
     void Stop();
-    void Install();
-    void Uninstall();
 
     std::uint16_t ListenPort() const { return m_stack.ListenPort(); }
     RegistrationStatus Registration() const;
-
-    // LineProvider
-    void Attach(tapisp::LineEventSink* sink) override;
-    DWORD NumDevices() override { return 1; }
-    LONG NegotiateVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion, DWORD* version) override;
-    tapisp::DeviceLimits GetLimits(DWORD deviceId) override;
-    LONG GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) override;
-    LONG GetAddressCaps(DWORD deviceId, DWORD addressId, LINEADDRESSCAPS* caps) override;
-    LONG Open(DWORD deviceId, DWORD privileges, DWORD mediaModes) override;
-    void Close(DWORD deviceId) override;
-    LONG GetCallInfo(DWORD callId, tapisp::CallInfoData* data) override;
-    LONG GetCallStatus(DWORD callId, LINECALLSTATUS* status) override;
-    LONG Accept(DWORD callId, DWORD requestId) override;
-    LONG Answer(DWORD callId, DWORD requestId) override;
-    LONG Drop(DWORD callId, DWORD requestId) override;
-    void ReleaseCall(DWORD callId) override;
-    LONG GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) override;
 
 private:
     // SipStackEvents (loop thread)
@@ -100,22 +79,18 @@ private:
     std::uint64_t MediaTimeoutRealMs() const;
 
     // Under the service lock.
+    LONG StartAnswer(lines::LineCall& call) override;
+    void StartDrop(lines::LineCall& call) override;
+    void Release(lines::LineCall& call) override;
+    LONG WaveId(DWORD deviceId, lines::LineCall* call, bool waveIn, DWORD* id) override;
     SipCallRecord* Find(DWORD callId);
     SipCallRecord* FindByKey(std::uint32_t key);
-    void SetState(SipCallRecord& call, DWORD state, DWORD mode);
-    void ReportLineState(DWORD state);
 
     const SipSettings m_settings;
-    const std::string m_lineName;
     SipStack m_stack;
     bool m_started = false;
-    bool m_installed = false;
 
     // Under the service lock.
-    tapisp::LineEventSink* m_sink = nullptr;
-    int m_opens = 0;
-    DWORD m_nextCallId = 1;
-    std::map<DWORD, std::unique_ptr<SipCallRecord>> m_calls;
     std::unique_ptr<CallWaveDevices> m_lineDevices;
     RegistrationStatus m_registration;
 
