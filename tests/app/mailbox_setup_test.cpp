@@ -34,7 +34,7 @@
 #include "platform/win32/files.h"
 #include "platform/winmm/file_endpoint.h"
 #include "platform/winmm/wave_endpoint.h"
-#include "modal_script.h"
+#include "support/qt/modal_script.h"
 #include "queue_pump.h"
 #include "test_sound_files.h"
 #include "store/app_config.h"

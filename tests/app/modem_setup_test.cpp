@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "app/modal_script.h"
+#include "support/qt/modal_script.h"
 #include "app/qt_test_app.h"
 #include "app/setup/call_page.h"
 #include "app/setup/modem_page.h"

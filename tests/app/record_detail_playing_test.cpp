@@ -16,7 +16,7 @@
 #include "app/views/main_views.h"
 #include "app/views/mediator.h"
 #include "app/dialogs/message_box.h"
-#include "app/modal_script.h"
+#include "support/qt/modal_script.h"
 #include "app/dialogs/play_record_control.h"
 #include "app/qt_test_app.h"
 #include "app/dialogs/record_detail_dialog.h"

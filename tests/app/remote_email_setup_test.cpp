@@ -14,7 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/modal_script.h"
+#include "support/qt/modal_script.h"
 #include "app/qt_test_app.h"
 #include "app/setup/email_page.h"
 #include "app/setup/remote_page.h"

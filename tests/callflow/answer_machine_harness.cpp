@@ -40,39 +40,25 @@ VM_CMailboxController* TestMachine::VM_CreateController(bool single) {
     return controller;
 }
 
-namespace {
-
-constexpr const char* kClass = "VocerraAnswerMachineTestWindow";
-
-}  // namespace
-
-LRESULT AnswerMachineTest::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<AnswerMachineTest*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
-    self->m_messages.push_back(message);
+bool AnswerMachineTest::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    m_messages.push_back(message);
     if (message == VM_MSG_NEW_CALL_RECORD) {
-        self->m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
-                                                                 reinterpret_cast<VM_CCallInfo*>(lParam))});
-        return 0;
+        m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
+                                                           reinterpret_cast<VM_CCallInfo*>(lParam))});
+        return true;
     }
-    LRESULT result = 0;
-    if (self->m_machine && self->m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result)) return result;
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return m_machine && m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result);
 }
 
 void AnswerMachineTest::SetUp() {
     AddressBookFiles::SetUp();
     platform::SetTimeScale(600.0);
-    static const bool registered = [] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = WindowProc;
-        wc.lpszClassName = kClass;
-        return RegisterClassA(&wc) != 0;
-    }();
-    ASSERT_TRUE(registered);
-    m_hWnd = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    m_window = std::make_unique<testsupport::MessageWindow>(
+        [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            return OnMessage(hwnd, message, wParam, lParam, result);
+        });
+    m_hWnd = m_window->hwnd();
     ASSERT_NE(m_hWnd, nullptr);
-    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     VM_SetMainWindow(m_hWnd);
     m_cfg->m_idLine = 0;
     m_cfg->m_nRings = 3;
@@ -88,7 +74,7 @@ void AnswerMachineTest::TearDown() {
     PumpPending();
     m_records.clear();
     VM_SetMainWindow(nullptr);
-    if (m_hWnd != nullptr) DestroyWindow(m_hWnd);
+    m_window.reset();
     VM_CTapi::VM_Shutdown();
     m_service.reset();
     platform::SetTimeScale(1.0);

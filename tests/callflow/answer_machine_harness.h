@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/recording_caller_id.h"
+#include "support/message_window.h"
 #include "callflow/answer_machine.h"
 #include "callflow/mailbox_controller.h"
 #include "callflow/toll_saver.h"
@@ -78,10 +79,11 @@ protected:
     // Rings once and handles what follows.
     void Ring(simline::SimCall& call);
 
-    static LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     std::unique_ptr<simline::SimLineService> m_service;
     VM_CTollSaver m_tollSaver;
+    std::unique_ptr<testsupport::MessageWindow> m_window;
     HWND m_hWnd = nullptr;
     std::unique_ptr<TestMachine> m_machine;
     std::vector<UINT> m_messages;

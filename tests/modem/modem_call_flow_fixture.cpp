@@ -19,40 +19,31 @@ namespace {
 const bool kNoCards = [] { return setenv("VOCERRA_NO_SOUND_CARDS", "1", 1) == 0; }();
 // Fast, yet slow enough that a loaded machine answers each prompt in time.
 constexpr double kTimeScale = 10.0;
-constexpr const char* kClass = "VocerraModemCallFlowTestWindow";
 const WAVEFORMATEX kLineFormat{WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0};
 
 
 }  // namespace
 
-LRESULT CALLBACK ModemCallFlowTest::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ModemCallFlowTest*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+bool ModemCallFlowTest::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message == VM_MSG_NEW_CALL_RECORD) {
-        self->m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
-                                                                 reinterpret_cast<VM_CCallInfo*>(lParam))});
-        return 0;
+        m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
+                                                           reinterpret_cast<VM_CCallInfo*>(lParam))});
+        return true;
     }
-    if (message == VM_MSG_CALL_ENDED) ++self->m_callsEnded;
-    LRESULT result = 0;
-    if (self->m_machine && self->m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result)) return result;
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == VM_MSG_CALL_ENDED) ++m_callsEnded;
+    return m_machine && m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result);
 }
 
 void ModemCallFlowTest::SetUp() {
     ASSERT_TRUE(kNoCards);
     AddressBookFiles::SetUp();
     platform::SetTimeScale(kTimeScale);
-    static const bool registered = [] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = WindowProc;
-        wc.lpszClassName = kClass;
-        return RegisterClassA(&wc) != 0;
-    }();
-    ASSERT_TRUE(registered);
-    m_hWnd = CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    m_window = std::make_unique<testsupport::MessageWindow>(
+        [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+            return OnMessage(hwnd, message, wParam, lParam, result);
+        });
+    m_hWnd = m_window->hwnd();
     ASSERT_NE(m_hWnd, nullptr);
-    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     VM_SetMainWindow(m_hWnd);
     m_cfg->m_idLine = 0;
     m_cfg->m_nRings = 2;
@@ -71,7 +62,7 @@ void ModemCallFlowTest::TearDown() {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     m_records.clear();
     VM_SetMainWindow(nullptr);
-    if (m_hWnd != nullptr) DestroyWindow(m_hWnd);
+    m_window.reset();
     VM_CTapi::VM_Shutdown();
     m_service.reset();
     m_modem.reset();

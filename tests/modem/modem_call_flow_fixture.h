@@ -19,6 +19,7 @@
 #include "lines/modem/modem_line_service.h"
 #include "store/address_book_fixture.h"
 #include "store/call_info.h"
+#include "support/message_window.h"
 #include "support/modem_simulator.h"
 
 namespace modemtest {
@@ -51,11 +52,12 @@ protected:
     // A tone of the given pitch in the modem's encoding.
     static std::string CallerTone(double hz, size_t samples);
 
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     std::unique_ptr<modemsim::ModemSimulator> m_modem;
     std::unique_ptr<modemline::ModemLineService> m_service;
     VM_CTollSaver m_tollSaver;
+    std::unique_ptr<testsupport::MessageWindow> m_window;
     HWND m_hWnd = nullptr;
     std::unique_ptr<VM_CAnswerMachine> m_machine;
     std::vector<FiledRecord> m_records;

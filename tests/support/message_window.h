@@ -1,7 +1,12 @@
 // A message-only window of the calling thread, for tests that need an owner
-// to which devices and services post their notices. Messages it is sent go
-// to the default procedure; tests read the posted ones from the queue.
+// to which devices and services post their notices. Without a handler the
+// messages it is sent go to the default procedure and tests read the
+// posted ones from the queue; with one, the handler sees each message first
+// and answers whether it took it (and with what result), as the program's
+// observers do.
 #pragma once
+
+#include <functional>
 
 #include "platform/win32/messages.h"
 
@@ -9,7 +14,10 @@ namespace testsupport {
 
 class MessageWindow {
 public:
+    using Handler = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT&)>;
+
     MessageWindow();
+    explicit MessageWindow(Handler handler);
     ~MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
@@ -17,6 +25,9 @@ public:
     HWND hwnd() const { return m_hwnd; }
 
 private:
+    static LRESULT Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    Handler m_handler;
     HWND m_hwnd = nullptr;
 };
 

@@ -1,4 +1,4 @@
-#include "app/modal_script.h"
+#include "support/qt/modal_script.h"
 
 #include <QAbstractButton>
 #include <QApplication>
