@@ -42,31 +42,18 @@ VM_CMailboxController* TestMachine::VM_CreateController(bool single) {
 
 bool AnswerMachineTest::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     m_messages.push_back(message);
-    if (message == VM_MSG_NEW_CALL_RECORD) {
-        m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
-                                                           reinterpret_cast<VM_CCallInfo*>(lParam))});
-        return true;
-    }
+    if (KeepFiledRecord(message, wParam, lParam, m_records)) return true;
     return m_machine && m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result);
 }
 
 void AnswerMachineTest::SetUp() {
     AddressBookFiles::SetUp();
     platform::SetTimeScale(600.0);
-    m_window = std::make_unique<testsupport::MessageWindow>(
-        [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            return OnMessage(hwnd, message, wParam, lParam, result);
-        });
+    m_window = testsupport::MessageWindow::For(this);
     m_hWnd = m_window->hwnd();
     ASSERT_NE(m_hWnd, nullptr);
     VM_SetMainWindow(m_hWnd);
-    m_cfg->m_idLine = 0;
-    m_cfg->m_nRings = 3;
-    m_cfg->m_nMaxCallMinutes = 0;
-    m_cfg->m_nSilenceSeconds = 0;
-    m_cfg->m_nSilenceLevel = 0;
-    m_cfg->VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX);
-    m_cfg->VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING);
+    AnswerPlainly(3);
 }
 
 void AnswerMachineTest::TearDown() {

@@ -11,6 +11,7 @@
 
 #include "support/recording_caller_id.h"
 #include "support/message_window.h"
+#include "callflow/filed_records.h"
 #include "callflow/answer_machine.h"
 #include "callflow/mailbox_controller.h"
 #include "callflow/toll_saver.h"
@@ -56,12 +57,13 @@ protected:
 };
 
 
-struct PostedRecord {
-    int folder;
-    std::unique_ptr<VM_CCallInfo> record;
-};
+using PostedRecord = FiledRecord;
 
 class AnswerMachineTest : public storetest::AddressBookFiles {
+public:
+    // The main window's messages: a filed record is kept, the rest go to the machine.
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -79,7 +81,6 @@ protected:
     // Rings once and handles what follows.
     void Ring(simline::SimCall& call);
 
-    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     std::unique_ptr<simline::SimLineService> m_service;
     VM_CTollSaver m_tollSaver;

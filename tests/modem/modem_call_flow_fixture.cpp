@@ -25,11 +25,7 @@ const WAVEFORMATEX kLineFormat{WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0};
 }  // namespace
 
 bool ModemCallFlowTest::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message == VM_MSG_NEW_CALL_RECORD) {
-        m_records.push_back({static_cast<int>(wParam), std::unique_ptr<VM_CCallInfo>(
-                                                           reinterpret_cast<VM_CCallInfo*>(lParam))});
-        return true;
-    }
+    if (amtest::KeepFiledRecord(message, wParam, lParam, m_records)) return true;
     if (message == VM_MSG_CALL_ENDED) ++m_callsEnded;
     return m_machine && m_machine->VM_OnMessage(hwnd, message, wParam, lParam, result);
 }
@@ -38,20 +34,12 @@ void ModemCallFlowTest::SetUp() {
     ASSERT_TRUE(kNoCards);
     AddressBookFiles::SetUp();
     platform::SetTimeScale(kTimeScale);
-    m_window = std::make_unique<testsupport::MessageWindow>(
-        [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-            return OnMessage(hwnd, message, wParam, lParam, result);
-        });
+    m_window = testsupport::MessageWindow::For(this);
     m_hWnd = m_window->hwnd();
     ASSERT_NE(m_hWnd, nullptr);
     VM_SetMainWindow(m_hWnd);
-    m_cfg->m_idLine = 0;
-    m_cfg->m_nRings = 2;
-    m_cfg->m_nMaxCallMinutes = 0;
-    m_cfg->m_nSilenceSeconds = 0;
-    m_cfg->m_nSilenceLevel = 0;
-    m_cfg->VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX | VM_FLAG_REMOTE_RETRIEVAL);
-    m_cfg->VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING);
+    AnswerPlainly(2);
+    m_cfg->VM_SetFlag(false, VM_FLAG_REMOTE_RETRIEVAL);
     m_clips.AddShippedPrompts();
     m_clips.HeardThrough(kLineFormat);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "callflow/answer_machine.h"
+#include "callflow/filed_records.h"
 #include "callflow/toll_saver.h"
 #include "e2e/heard_audio.h"
 #include "lines/modem/modem_line_service.h"
@@ -24,12 +25,13 @@
 
 namespace modemtest {
 
-struct FiledRecord {
-    int folder;
-    std::unique_ptr<VM_CCallInfo> record;
-};
+using amtest::FiledRecord;
 
 class ModemCallFlowTest : public storetest::AddressBookFiles {
+public:
+    // The main window's messages: a filed record is kept, the rest go to the machine.
+    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -52,7 +54,6 @@ protected:
     // A tone of the given pitch in the modem's encoding.
     static std::string CallerTone(double hz, size_t samples);
 
-    bool OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     std::unique_ptr<modemsim::ModemSimulator> m_modem;
     std::unique_ptr<modemline::ModemLineService> m_service;

@@ -35,6 +35,18 @@ protected:
         m_tree->VM_Save();
     }
 
+    // Answering on line 0 after the rings, one mailbox, no time limit, no
+    // silence detection, no toll saver, pre-screening or modem fix.
+    void AnswerPlainly(int rings) {
+        m_cfg->m_idLine = 0;
+        m_cfg->m_nRings = rings;
+        m_cfg->m_nMaxCallMinutes = 0;
+        m_cfg->m_nSilenceSeconds = 0;
+        m_cfg->m_nSilenceLevel = 0;
+        m_cfg->VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX);
+        m_cfg->VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING);
+    }
+
     // A new folder under the parent; returns its identifier.
     int32_t AddFolder(int32_t parent, const char* name) {
         auto* node = new VM_CTreeItem(name, 3, 4);

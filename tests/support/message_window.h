@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "platform/win32/messages.h"
 
@@ -21,6 +22,16 @@ public:
     ~MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
     MessageWindow& operator=(const MessageWindow&) = delete;
+
+    // A window whose messages go first to owner->OnMessage, with the
+    // handler's arguments.
+    template <typename Owner>
+    static std::unique_ptr<MessageWindow> For(Owner* owner) {
+        return std::make_unique<MessageWindow>(
+            [owner](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                return owner->OnMessage(hwnd, message, wParam, lParam, result);
+            });
+    }
 
     HWND hwnd() const { return m_hwnd; }
 
