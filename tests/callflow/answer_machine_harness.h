@@ -56,7 +56,6 @@ protected:
     VM_CMailboxController* VM_CreateController(bool single) override;
 };
 
-
 using PostedRecord = FiledRecord;
 
 class AnswerMachineTest : public storetest::AddressBookFiles {
@@ -80,7 +79,6 @@ protected:
     std::shared_ptr<simline::SimCall> Offer(const char* number, const char* name = "Caller", bool late = false);
     // Rings once and handles what follows.
     void Ring(simline::SimCall& call);
-
 
     std::unique_ptr<simline::SimLineService> m_service;
     VM_CTollSaver m_tollSaver;

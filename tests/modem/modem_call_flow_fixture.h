@@ -54,7 +54,6 @@ protected:
     // A tone of the given pitch in the modem's encoding.
     static std::string CallerTone(double hz, size_t samples);
 
-
     std::unique_ptr<modemsim::ModemSimulator> m_modem;
     std::unique_ptr<modemline::ModemLineService> m_service;
     VM_CTollSaver m_tollSaver;
