@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -92,9 +93,17 @@ protected:
 
     // Records about 2.5 s from the file microphone into the control's file
     // and returns what was recorded.
+    // Records until the file holds enough to tell it from any old greeting.
+    // Counted in what reached the file, not by the busy indicator: a loaded
+    // machine records more slowly than the indicator moves.
     static std::string RecordOn(VM_CMetaphor* control) {
         EXPECT_TRUE(control->VM_Record());
-        EXPECT_TRUE(PumpUntil([&] { return control->VM_GetSliderPos() >= 100; }));
+        const std::string growing = std::string(control->VM_GetFile()) + ".recording";
+        EXPECT_TRUE(PumpUntil([&] {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(growing, error);
+            return !error && size > 32000;
+        }));
         control->VM_Stop();
         return ReadFileBytes(control->VM_GetFile());
     }
