@@ -366,7 +366,7 @@ TEST_F(RegistryConcurrency, WritersOnSeveralThreadsAllReachTheFile) {
 namespace {
 
 std::string RegSeed(const char* name) {
-    auto path = std::filesystem::path(__FILE__).parent_path() / "../fuzz/corpus/reg" / name;
+    auto path = std::filesystem::path(VOCERRA_TEST_DATA).parent_path() / "fuzz/corpus/reg" / name;
     return ReadFileBytes(path.string());
 }
 

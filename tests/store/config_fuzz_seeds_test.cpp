@@ -14,7 +14,7 @@
 namespace {
 
 std::string Seed(const char* name) {
-    auto path = std::filesystem::path(__FILE__).parent_path() / "../fuzz/corpus/config" / name;
+    auto path = std::filesystem::path(VOCERRA_TEST_DATA).parent_path() / "fuzz/corpus/config" / name;
     return testsupport::ReadFileBytes(path.string());
 }
 
