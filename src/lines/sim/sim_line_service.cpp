@@ -73,10 +73,11 @@ struct SimCallRecord {
 class ServiceCore {
 public:
     explicit ServiceCore(std::vector<LineConfig> configs)
-        : lines(std::move(configs)), opens(lines.size(), 0), lineAudio(lines.size()) {}
+        : lines(std::move(configs)), opens(lines.size(), 0), openings(lines.size(), 0), lineAudio(lines.size()) {}
 
     std::vector<LineConfig> lines;
     std::vector<int> opens;
+    std::vector<unsigned> openings;  // every open so far, per line
     std::vector<std::unique_ptr<CallAudio>> lineAudio;
     std::map<DWORD, std::unique_ptr<SimCallRecord>> calls;
     tapisp::LineEventSink* sink = nullptr;
@@ -355,6 +356,11 @@ int SimLineService::OpenCount(DWORD deviceId) const {
     return m_core->ValidDevice(deviceId) ? m_core->opens[deviceId] : 0;
 }
 
+unsigned SimLineService::Openings(DWORD deviceId) const {
+    Lock lock(tapisp::ServiceLock());
+    return m_core->ValidDevice(deviceId) ? m_core->openings[deviceId] : 0;
+}
+
 void SimLineService::Attach(tapisp::LineEventSink* sink) { m_core->sink = sink; }
 
 DWORD SimLineService::NumDevices() { return static_cast<DWORD>(m_core->lines.size()); }
@@ -415,6 +421,7 @@ LONG SimLineService::Open(DWORD deviceId, DWORD, DWORD) {
     if (!m_core->ValidDevice(deviceId)) return LINEERR_BADDEVICEID;
     if (m_core->lines[deviceId].failOpen) return LINEERR_RESOURCEUNAVAIL;
     m_core->opens[deviceId]++;
+    m_core->openings[deviceId]++;
     return 0;
 }
 
