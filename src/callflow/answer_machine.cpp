@@ -122,6 +122,7 @@ bool VM_CAnswerMachine::VM_Stop() {
     VM_TRACE(g_bTraceTapi, "VM_CAnswerMachine::VM_Stop(lineID=0x%x, bSingleBox=0x%x): this=0x%" PRIxPTR,
              static_cast<unsigned>(m_idLine), static_cast<unsigned>(m_bSingleBox), VM_Self());
     if (m_pLine == nullptr) return false;
+    m_nStopSerial = m_nCallSerial;
     VM_EndCall();
     delete m_pController;
     m_pController = nullptr;
@@ -388,6 +389,9 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
         // its own end restarts the line.
         if (wParam == VM_Self() && m_pCall != nullptr && static_cast<std::uint32_t>(lParam) != m_nCallSerial)
             return true;
+        // Nor is a line that was closed since (the program stopping, or
+        // answering switched off) opened again.
+        if (wParam == VM_Self() && static_cast<std::uint32_t>(lParam) <= m_nStopSerial) return true;
         return VM_Restart(wParam);
     default:
         break;

@@ -124,6 +124,9 @@ private:
     // Counts the calls taken, so a restart asked for by one call's end does
     // not end the next call.
     std::uint32_t m_nCallSerial = 0;
+    // The serial when the machine last stopped: a restart asked for by that
+    // call or an earlier one finds the line already closed on purpose.
+    std::uint32_t m_nStopSerial = 0;
     VM_CCallInfo* m_pCallInfo = nullptr;
     std::unique_ptr<VM_CCallerIDDlg> m_pCallerIDDlg;
     HWND m_hParent;

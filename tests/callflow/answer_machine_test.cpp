@@ -109,6 +109,25 @@ TEST_F(AnswerMachine, RestartAskedForByAnEndedCallSparesTheNextCall) {
     EXPECT_EQ(3, RingsToAnswer(*second)) << "still ringing on the same line";
 }
 
+// The program stops the machine while the restart asked for by the last
+// call's end is still queued: the line stays closed.
+TEST_F(AnswerMachine, RestartStillQueuedWhenTheMachineStopsLeavesTheLineClosed) {
+    Start();
+    auto call = Offer("5550100");
+    Connect(*call);
+    call->HangUp();
+    MSG restart{};
+    ASSERT_TRUE(PumpUntil([&] {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, VM_MSG_RESTART_LINE, VM_MSG_RESTART_LINE, PM_REMOVE)) restart = msg;
+        return restart.message == VM_MSG_RESTART_LINE;
+    }));
+    ASSERT_TRUE(Machine().VM_Stop());
+    DispatchMessageA(&restart);
+    PumpPending();
+    EXPECT_FALSE(Machine().VM_IsStarted()) << "the line was reopened after the stop";
+}
+
 TEST_F(AnswerMachine, CallOfferedWhileTheLineWasClosedIsAnsweredAfterItReopens) {
     Start();
     ASSERT_TRUE(Machine().VM_Stop());

@@ -11,7 +11,7 @@ constexpr DWORD kRingModeNormal = 1;
 }  // namespace
 
 LineRoster::LineRoster(std::vector<LineDescription> devices)
-    : m_devices(std::move(devices)), m_opens(m_devices.size(), 0) {}
+    : m_devices(std::move(devices)), m_opens(m_devices.size(), 0), m_openings(m_devices.size(), 0) {}
 
 void LineRoster::Closed(DWORD device) {
     if (Valid(device) && m_opens[device] > 0) m_opens[device]--;

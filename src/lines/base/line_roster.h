@@ -22,7 +22,13 @@ public:
     DWORD Count() const { return static_cast<DWORD>(m_devices.size()); }
     const LineDescription& Device(DWORD device) const { return m_devices[device]; }
     int Opens(DWORD device) const { return m_opens[device]; }
-    void Opened(DWORD device) { m_opens[device]++; }
+    // Every open since the service started, so a caller can tell that the
+    // line was opened again after a call.
+    unsigned Openings(DWORD device) const { return m_openings[device]; }
+    void Opened(DWORD device) {
+        m_opens[device]++;
+        m_openings[device]++;
+    }
     void Closed(DWORD device);
 
     // A new call of the service's own kind on the device, with the next id;
@@ -69,6 +75,7 @@ public:
 private:
     std::vector<LineDescription> m_devices;
     std::vector<int> m_opens;
+    std::vector<unsigned> m_openings;
     std::map<DWORD, std::unique_ptr<LineCall>> m_calls;
     DWORD m_nextCallId = 1;
     tapisp::LineEventSink* m_sink = nullptr;

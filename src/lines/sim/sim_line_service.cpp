@@ -319,6 +319,11 @@ int SimLineService::OpenCount(DWORD deviceId) const {
     return Roster().Valid(deviceId) ? Roster().Opens(deviceId) : 0;
 }
 
+unsigned SimLineService::Openings(DWORD deviceId) const {
+    Lock lock(tapisp::ServiceLock());
+    return Roster().Valid(deviceId) ? Roster().Openings(deviceId) : 0;
+}
+
 // The test knobs of a line that fails its queries or its open.
 
 LONG SimLineService::GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) {

@@ -103,6 +103,8 @@ public:
     // The service closes the device under the application (LINE_CLOSE).
     void CloseLine(DWORD deviceId);
     int OpenCount(DWORD deviceId) const;
+    // How often the line was opened since the service started.
+    unsigned Openings(DWORD deviceId) const;
 
     // LineProvider
     LONG GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) override;
