@@ -12,6 +12,7 @@
 #include "callflow/status_texts.h"
 #include "callflow/toll_saver.h"
 #include "diag/trace.h"
+#include "lines/base/line_dev_specific.h"
 #include "platform/win32/win32.h"
 #include "store/address_book.h"
 #include "store/app_config.h"
@@ -36,6 +37,17 @@ std::int64_t CallLimitMs(const VM_CAppCfg& cfg) {
     if (minutes < 0) minutes = 0;
     if (minutes > 999) minutes = 999;
     return minutes * 60000;
+}
+
+// A line that says its disconnect reports are certain, in the device-specific
+// part of its capabilities; any other line may report one by mistake.
+bool HasReliableDisconnect(DWORD lineId, DWORD apiVersion) {
+    VM_CDevCaps caps(lineId, apiVersion);
+    if (caps.VM_Query() != 0) return false;
+    const LINEDEVCAPS* fixed = caps.VM_GetCaps();
+    const BYTE* part = caps.VM_GetField(fixed->dwDevSpecificOffset, fixed->dwDevSpecificSize);
+    if (part == nullptr) return false;
+    return (lines::LineDevSpecificFlags(part, fixed->dwDevSpecificSize) & lines::kLineDevReliableDisconnect) != 0;
 }
 
 }  // namespace
@@ -90,6 +102,7 @@ bool VM_CAnswerMachine::VM_Start() {
     }
     m_idLine = lineId;
     m_bSingleBox = singleBox ? 1 : 0;
+    m_bReliableDisconnect = HasReliableDisconnect(static_cast<DWORD>(lineId), m_pLine->VM_GetAPIVersion());
     m_pController = VM_CreateController(singleBox);
     return true;
 }
@@ -298,6 +311,9 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
 }
 
 bool VM_CAnswerMachine::VM_IgnoreDisconnectEvent() {
+    // The rule is for voice modems, whose disconnects may be mistaken: a
+    // caller who really hung up would leave silence recorded to its end.
+    if (m_bReliableDisconnect) return false;
     if (m_pCfg == nullptr || m_pCfg->m_nSilenceSeconds <= 0 || m_pCfg->m_nSilenceLevel <= 0) return false;
     const DWORD seconds = m_bConnected ? (GetTickCount() - m_dwConnectTick) / 1000 : 0;
     // Only the call flow's silence detection can end a connected call; a

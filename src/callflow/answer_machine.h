@@ -120,6 +120,8 @@ private:
     bool m_bCallerIDSeen = false;
     DWORD m_dwConnectTick = 0;
     bool m_bConnected = false;
+    // The open line's disconnect reports are certain: none is ignored.
+    bool m_bReliableDisconnect = false;
     VM_CCall* m_pCall = nullptr;
     // Counts the calls taken, so a restart asked for by one call's end does
     // not end the next call.

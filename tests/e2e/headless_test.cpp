@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "audio/wave_file.h"
 #include "audio/wave_test_files.h"
@@ -48,6 +49,12 @@ std::vector<int16_t> ReadPcm16(const std::string& path, size_t maxSamples) {
 long FileSize(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+VM_CCallInfo* RecordFrom(const std::vector<std::unique_ptr<VM_CCallInfo>>& records, const char* number) {
+    for (const auto& record : records)
+        if (std::strcmp(record->VM_GetAttr(VM_CCallInfo::kAttrNumber), number) == 0) return record.get();
+    return nullptr;
 }
 
 class Headless : public HeadlessVocerra {};
@@ -138,6 +145,30 @@ TEST_F(Headless, CallerHangingUpWhileItRingsLeavesNoMessageAndTheNextCallIsAnswe
     Finished next;
     CallAndWaitForLine({"--from", "5550101", "--hang-up-after", "1"}, &next);
     EXPECT_NE(next.output.find("answered"), std::string::npos) << "the line was reopened: " << next.output;
+}
+
+// The simulated line's hang-up is certain: silence detection is not waited
+// for, in the greeting or after the message.
+TEST_F(Headless, CallerHangingUpEndsTheCallAtOnceInTheGreetingAndAfterTheMessage) {
+    m_cfg->m_nSilenceSeconds = 30;
+    StartVocerra();
+    const std::string early = CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"});
+    EXPECT_NE(early.find("no message"), std::string::npos) << "no recording of the silence after: " << early;
+    const std::string voice = ToneFile(m_dir, "voice.wav", 700.0, 3.0);
+    CallAndWaitForLine({"--from", "5550101", "--play", voice});
+
+    auto records = Records();
+    ASSERT_EQ(2u, records.size()) << Err();
+    VM_CCallInfo* greeting = RecordFrom(records, "5550100");
+    VM_CCallInfo* message = RecordFrom(records, "5550101");
+    ASSERT_TRUE(greeting != nullptr && message != nullptr);
+    EXPECT_EQ(nullptr, greeting->VM_GetWaveFile());
+    ASSERT_NE(nullptr, message->VM_GetWaveFile());
+    // Three seconds of voice and the caller's half second before hanging up;
+    // waiting for the silence to be detected would add thirty.
+    const double seconds = wavetest::DataSeconds(message->VM_GetWaveFile());
+    EXPECT_GT(seconds, 2.0);
+    EXPECT_LT(seconds, 15.0);
 }
 
 TEST_F(Headless, TollSaverRingsTwoMoreTimesUntilAMessageWaits) {

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "lines/base/line_dev_specific.h"
+
 namespace lines {
 
 namespace {
@@ -69,6 +71,7 @@ LONG LineServiceBase::GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) {
     caps.dwRingModes = kRingModeCount;
     caps.dwLineStates = line.lineStates;
     data->lineName = line.name;
+    data->devSpecific = EncodeLineDevSpecific(line.reliableDisconnect ? kLineDevReliableDisconnect : 0);
     return 0;
 }
 

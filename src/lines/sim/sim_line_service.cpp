@@ -23,6 +23,7 @@ lines::LineDescription Describe(const LineConfig& line) {
     description.monitorDigitModes = line.monitorDigitModes;
     description.lineStates = line.lineStates;
     description.addrCapFlags = line.addrCapFlags;
+    description.reliableDisconnect = line.reliableDisconnect;
     description.apiLowVersion = line.apiLowVersion;
     description.apiHighVersion = line.apiHighVersion;
     return description;
