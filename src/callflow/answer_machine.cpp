@@ -136,6 +136,13 @@ bool VM_CAnswerMachine::VM_Stop() {
              static_cast<unsigned>(m_idLine), static_cast<unsigned>(m_bSingleBox), VM_Self());
     if (m_pLine == nullptr) return false;
     VM_EndCall();
+    // Callers still waiting are filed as calls that were not answered.
+    while (!m_waitingCalls.empty()) {
+        m_pCall = m_waitingCalls.front();
+        m_waitingCalls.pop_front();
+        VM_StartCall();
+        VM_EndCall();
+    }
     delete m_pController;
     m_pController = nullptr;
     delete m_pLine;
@@ -179,11 +186,28 @@ bool VM_CAnswerMachine::VM_IsOurCall(const VM_CCall* call) const {
 }
 
 void VM_CAnswerMachine::VM_OnNewCall(VM_CLine* line, HCALL hCall, DWORD dwAddressID, DWORD dwPrivilege) {
-    if (hCall == 0 || !VM_IsOurLine(line) || line->VM_HasCalls()) return;
-    m_pCall = new VM_CCall(line, hCall, dwAddressID);
+    if (hCall == 0 || !VM_IsOurLine(line)) return;
+    auto* call = new VM_CCall(line, hCall, dwAddressID);
+    if ((dwPrivilege & LINECALLPRIVILEGE_OWNER) == 0) call->VM_SetPrivilege();
+    // One call at a time: a caller arriving while the last call is still
+    // being ended waits for the line instead of ringing unheard.
+    m_waitingCalls.push_back(call);
+    VM_TakeWaitingCall();
+}
+
+bool VM_CAnswerMachine::VM_TakeWaitingCall() {
+    if (m_pCall != nullptr || m_waitingCalls.empty()) return false;
+    m_pCall = m_waitingCalls.front();
+    m_waitingCalls.pop_front();
     ++m_nCallSerial;
-    if ((dwPrivilege & LINECALLPRIVILEGE_OWNER) == 0) m_pCall->VM_SetPrivilege();
     VM_StartCall();
+    // A caller who gave up while waiting is ended now as then.
+    VM_CCallStatus status(m_pCall->VM_GetHandle());
+    if (status.VM_Query() != 0) return true;
+    const DWORD state = status.VM_GetStatus()->dwCallState;
+    if (state & (LINECALLSTATE_IDLE | LINECALLSTATE_DISCONNECTED | LINECALLSTATE_BUSY))
+        VM_OnCallState(m_pCall, state, 0, 0);
+    return true;
 }
 
 bool VM_CAnswerMachine::VM_StartCall() {
@@ -293,7 +317,8 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
     case LINECALLSTATE_IDLE:
         VM_ShowStatus(VM_STATUS_DROPPING);
         VM_EndCall();
-        VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
+        // A waiting call takes the line as it is; its own end reopens it.
+        if (!VM_TakeWaitingCall()) VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
         break;
     case LINECALLSTATE_BUSY:
     case LINECALLSTATE_DISCONNECTED:
@@ -404,6 +429,9 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
         // its own end restarts the line.
         if (wParam == VM_Self() && m_pCall != nullptr && static_cast<std::uint32_t>(lParam) != m_nCallSerial)
             return true;
+        // Closing the line would cut off the callers waiting for it: the
+        // call that asked is dropped instead, and its end takes the next.
+        if (wParam == VM_Self() && m_pCall != nullptr && !m_waitingCalls.empty() && m_pCall->VM_Drop()) return true;
         return VM_Restart(wParam);
     default:
         break;

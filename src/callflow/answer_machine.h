@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 #include "callflow/caller_id_window.h"
@@ -107,6 +108,9 @@ private:
     void VM_ApplyModemFix();
     void VM_FileCallRecord();
     void VM_Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // Makes the longest-waiting call the call when there is none; false
+    // when nothing was taken.
+    bool VM_TakeWaitingCall();
 
     VM_CLine* m_pLine = nullptr;
     RegLSI m_modemFix;
@@ -123,6 +127,8 @@ private:
     // The open line's disconnect reports are certain: none is ignored.
     bool m_bReliableDisconnect = false;
     VM_CCall* m_pCall = nullptr;
+    // Calls offered while m_pCall was still on the line, oldest first.
+    std::deque<VM_CCall*> m_waitingCalls;
     // Counts the calls taken, so a restart asked for by one call's end does
     // not end the next call.
     std::uint32_t m_nCallSerial = 0;

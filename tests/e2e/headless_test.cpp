@@ -171,6 +171,22 @@ TEST_F(Headless, CallerHangingUpEndsTheCallAtOnceInTheGreetingAndAfterTheMessage
     EXPECT_LT(seconds, 15.0);
 }
 
+// A second caller finds the line taken: he rings until the first call has
+// ended, is answered then, and both calls are filed.
+TEST_F(Headless, CallerArrivingDuringACallIsAnsweredOnceTheLineIsFree) {
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "voice.wav", 700.0, 6.0);
+    BackgroundProgram first(VOCERRA_CALL_BIN, {"--from", "5550100", "--play", voice}, Env());
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Recording voice message"))) << Err();
+    const Finished second = Call({"--from", "5550101", "--hang-up-after", "1"});
+    EXPECT_EQ(0, first.Wait());
+    EXPECT_NE(second.output.find("\nanswered\n"), std::string::npos) << second.output << Err();
+    EXPECT_TRUE(m_vocerra->WaitForOut(Contains("5550101"))) << Err();
+    auto records = Records();
+    EXPECT_EQ(2u, records.size()) << Err();
+    EXPECT_NE(nullptr, RecordFrom(records, "5550101"));
+}
+
 TEST_F(Headless, TollSaverRingsTwoMoreTimesUntilAMessageWaits) {
     m_cfg->VM_SetFlag(true, VM_FLAG_TOLL_SAVER);
     StartVocerra();

@@ -156,7 +156,16 @@ LONG LineServiceBase::Drop(DWORD callId, DWORD requestId) {
 
 void LineServiceBase::ReleaseCall(DWORD callId) {
     LineCall* call = m_roster->FindCall(callId);
-    if (call != nullptr) Release(*call);
+    if (call == nullptr) return;
+    // The last application holding a caller who still rings let go of him
+    // by closing the line (as it does after every call, perhaps before it
+    // had heard of him): he rings on, and is announced again at his next
+    // ring once the line is open.
+    if (call->Ringing()) {
+        call->heard = false;
+        return;
+    }
+    Release(*call);
 }
 
 LONG LineServiceBase::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {
