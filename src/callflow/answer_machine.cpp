@@ -378,7 +378,8 @@ bool VM_CAnswerMachine::VM_EndCall() {
     m_pCallerIDDlg.reset();
     delete m_pCall;
     m_pCall = nullptr;
-    VM_Post(VM_MSG_CALL_ENDED, VM_Self(), 0);
+    const bool notLogged = m_pCallInfo != nullptr && m_bLogCall == 0;
+    VM_Post(VM_MSG_CALL_ENDED, VM_Self(), notLogged ? VM_CALL_NOT_LOGGED : 0);
     if (m_pCallInfo != nullptr) VM_FileCallRecord();
     return true;
 }

@@ -32,7 +32,9 @@ constexpr UINT AM_MSG_HANGUP = 0x800A;          // the call's time limit
 constexpr UINT VM_MSG_RESTART_LINE = 0x800B;    // close and reopen the line; lParam the call's serial
 constexpr UINT VM_MSG_NEW_CALL_RECORD = 0x800C; // wParam folder id, lParam the record
 constexpr UINT VM_MSG_CALL_STARTED = 0x801E;
-constexpr UINT VM_MSG_CALL_ENDED = 0x801F;
+constexpr UINT VM_MSG_CALL_ENDED = 0x801F;        // lParam VM_CALL_NOT_LOGGED or 0
+// The call flow kept the call out of the call log (remote retrieval).
+constexpr LPARAM VM_CALL_NOT_LOGGED = 1;
 
 // Media modes and privileges tried in turn when opening the line.
 struct VM_SOpenTry {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -11,7 +12,9 @@
 #include "audio/wave_file.h"
 #include "audio/wave_test_files.h"
 #include "e2e/headless_fixture.h"
+#include "notify/new_call_notice.h"
 #include "store/addr_entry.h"
+#include "store/app_config.h"
 
 namespace e2e {
 namespace {
@@ -221,6 +224,35 @@ TEST_F(Headless, RemoteRetrievalCallIsNotLogged) {
     EXPECT_NE(line.find("not logged"), std::string::npos) << line << "\n" << Err();
     EXPECT_TRUE(m_vocerra->WaitForErr(Contains("Start remote retrieval")));
     EXPECT_TRUE(Records().empty());
+}
+
+// A notice is due for the call, and the record is filed only once it has
+// gone (here: failed, no mail server): the call is not taken for one the
+// call flow kept out of the log.
+TEST_F(Headless, CallWhoseNoticeIsStillGoingOutIsNotSaidToBeUnlogged) {
+    m_cfg->m_nNotifyMode = VM_NOTIFY_ALL;
+    VM_CAppCfg::VM_SetText(m_cfg->m_szSender, "vocerra@example.com");
+    VM_CAppCfg::VM_SetText(m_cfg->m_szEmail[0], "owner@example.com");
+    VM_CAppCfg::VM_SetText(m_cfg->m_szSmtpServer, "127.0.0.1");
+    m_cfg->m_nSmtpPort = 9;  // discard: nobody listens here
+    StartVocerra();
+    const std::string line = CallAndWaitForLine({"--from", "5550100", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("5550100"), std::string::npos) << line;
+    for (const std::string& out : m_vocerra->OutLines())
+        EXPECT_EQ(std::string::npos, out.find("not logged")) << out;
+}
+
+// `vocerra --headless | head -c 20`: the reader leaves, the answering goes on.
+TEST_F(Headless, ReaderLeavingTheOutputDoesNotStopTheAnswering) {
+    m_cfg.reset();
+    m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env(), true);
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
+    for (const char* number : {"5550100", "5550101"}) {
+        const Finished call = Call({"--from", number, "--hang-up-after", "1"});
+        EXPECT_NE(call.output.find("\nanswered\n"), std::string::npos) << number << "\n" << call.output << Err();
+    }
+    for (int i = 0; i < 600 && Records().size() < 2; i++) usleep(100000);  // a guard, not a timing check
+    EXPECT_EQ(2u, Records().size()) << Err();
 }
 
 TEST_F(Headless, StopSignalsDuringACallLetItBeFiledWithItsRecording) {
