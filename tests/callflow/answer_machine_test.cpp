@@ -64,9 +64,12 @@ TEST_F(AnswerMachine, CallerHangingUpWhileRingingIsFiledWithoutRecordingAndTheNe
 }
 
 // Silence detection can only end a connected call: a disconnect while it
-// rings is never ignored, or the line would stay taken by a dead call.
+// rings is never ignored, or the line would stay taken by a dead call. The
+// rule is for lines whose disconnects may be mistaken, as a voice modem's.
 TEST_F(AnswerMachine, WithSilenceDetectionOnlyAYoungConnectedCallIgnoresTheDisconnect) {
-    Start();
+    simline::LineConfig modemLike;
+    modemLike.reliableDisconnect = false;
+    Start(modemLike);
     m_cfg->m_nSilenceSeconds = 10;
     m_cfg->m_nSilenceLevel = 8;
     auto ringing = Offer("5550100");

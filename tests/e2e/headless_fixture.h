@@ -56,7 +56,7 @@ protected:
     void StartVocerra() {
         m_cfg.reset();
         m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env());
-        ASSERT_TRUE(m_vocerra->WaitForOut(Contains("Vocerra answering on line 0"))) << Err();
+        ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     }
     Finished Call(std::vector<std::string> args) { return RunProgram(VOCERRA_CALL_BIN, args, Env()); }
     // Places a call and waits for the line Vocerra prints for it, and for the

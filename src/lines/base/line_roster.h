@@ -60,8 +60,14 @@ public:
 
     // Every open of the device learns of the call, then of its state.
     void Announce(LineCall& call);
+    // A ringing call no open has heard of (offered while the line was
+    // closed, or left by the last open to close it) is announced to the
+    // opens the line has now, as a line that keeps ringing is noticed once
+    // it is open again.
+    void AnnounceIfUnheard(LineCall& call);
     void SetState(LineCall& call, DWORD state, DWORD mode);
     void CallInfo(const LineCall& call, DWORD infoStates);
+    // A ring of the device, after AnnounceIfUnheard for its ringing calls.
     void Ring(DWORD device, DWORD count);
     // The touch tone in each report the device's digit modes include.
     void Digit(const LineCall& call, char digit);

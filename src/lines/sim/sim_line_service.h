@@ -45,6 +45,9 @@ struct LineConfig {
     bool hasWaveDevices = true;
     DWORD acceptedFormats = kFormatPcm16 | kFormatPcm8 | kFormatALaw | kFormatMuLaw;
     bool idleAfterRemoteHangUp = false;
+    // The remote party's hang-up is certain; false makes the line report its
+    // disconnects as a voice modem does, as possibly mistaken.
+    bool reliableDisconnect = true;
 };
 
 using CallerId = lines::CallerParty;
