@@ -38,7 +38,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 // Starts path with stdout and stderr on the given descriptors.
 pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const Environment& env, int out,
-            int err) {
+            int err, const std::string& workDir) {
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp = MergedEnvironment(env);
@@ -49,6 +49,7 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
+    if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
     pid_t pid = -1;
     if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argvp.data(), envpp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -78,7 +79,7 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 }
 
 BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<std::string>& args,
-                                     const Environment& env) {
+                                     const Environment& env, const std::string& workDir) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -86,7 +87,7 @@ BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<
         close(out[1]);
         return;
     }
-    m_pid = Spawn(path, args, env, out[1], err[1]);
+    m_pid = Spawn(path, args, env, out[1], err[1], workDir);
     close(out[1]);
     close(err[1]);
     m_out.reader = std::thread([this, fd = out[0]] { Read(fd, m_out); });

@@ -27,7 +27,9 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 
 class BackgroundProgram {
 public:
-    BackgroundProgram(const std::string& path, const std::vector<std::string>& args, const Environment& env);
+    // workDir: the program's current directory; empty: this one's.
+    BackgroundProgram(const std::string& path, const std::vector<std::string>& args, const Environment& env,
+                      const std::string& workDir = "");
     ~BackgroundProgram();  // kills a program still running
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;
