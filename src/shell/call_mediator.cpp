@@ -1,6 +1,7 @@
 #include "shell/call_mediator.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "audio/wave_file.h"
 #include "callflow/answer_machine.h"
@@ -31,7 +32,8 @@ VM_SFiledCall Describe(int folderId, VM_CCallInfo& record) {
     call.name = Text(record.VM_GetAttr(VM_CCallInfo::kAttrName));
     call.number = Text(record.VM_GetAttr(VM_CCallInfo::kAttrNumber));
     call.flags = record.VM_GetFlags();
-    call.mailbox = record.VM_GetMailbox();
+    // Read without VM_GetMailbox, which would store a "0" in the record.
+    call.mailbox = std::atoi(Text(record.VM_GetAttr(VM_CCallInfo::kAttrMailbox)).c_str());
     call.lengthSeconds = record.VM_GetLength();
     call.recording = Text(record.VM_GetWaveFile());
     call.messageSeconds = RecordingSeconds(call.recording);
