@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/answering_config.h"
 #include "app/dialogs/play_record_control.h"
@@ -28,6 +29,7 @@
 #include "app/views/entry_list_view.h"
 #include "app/views/main_views.h"
 #include "audio/wave_file.h"
+#include "diag/trace.h"
 #include "lines/sim/sim_call_audio_device.h"
 #include "lines/sim/sim_line_service.h"
 #include "platform/win32/clock.h"
@@ -189,7 +191,12 @@ protected:
         for (size_t at = 0; (at = trace.find("Desktop notifications:", at)) != std::string::npos; ++at) ++lines;
         return lines;
     }
+    void TearDown() override {
+        DesktopNotification::TearDown();
+        g_bTraceTapi = m_savedTrace;
+    }
     testsupport::TempDir m_cwd{true};  // the trace log's folder
+    int m_savedTrace = std::exchange(g_bTraceTapi, 1);
 };
 
 TEST_F(WithoutNotificationService, CallsAreFiledAndAlertedAsBeforeWithOneTraceLine) {

@@ -46,7 +46,7 @@ VM_CNotificationService::~VM_CNotificationService() {
 void VM_CNotificationService::VM_Unavailable(const QString& why) {
     if (m_bTraced) return;
     m_bTraced = true;
-    VM_TraceF("Desktop notifications: %s; Vocerra goes on without them", why.toLocal8Bit().constData());
+    VM_TRACE(g_bTraceTapi, "Desktop notifications: %s; Vocerra goes on without them", why.toLocal8Bit().constData());
 }
 
 bool VM_CNotificationService::VM_Connect() {

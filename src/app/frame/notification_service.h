@@ -5,7 +5,7 @@
 // thread. The bus is reached at the first notification, through a
 // connection of this object's own to the address the environment names.
 // Without a session bus or a service the program goes on without
-// notifications; the trace log says so once.
+// notifications; the trace log (its telephony switch) says so once.
 #pragma once
 
 #include <QObject>
