@@ -5,6 +5,7 @@
 // Without a service the program goes on, with one trace line.
 #include <QApplication>
 #include <QDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -180,6 +181,37 @@ TEST_F(DesktopNotification, AMessageIsNotifiedReplacedPlayedFromTheNotificationA
     EXPECT_EQ(id, withdrawn[0].id);
     EXPECT_TRUE(opened->VM_IsRead());
     EXPECT_EQ(2u, m_bus->Events("Notify").size());
+}
+
+TEST_F(DesktopNotification, TheAlertChoiceDecidesAndShowBringsTheWindowToTheCall) {
+    VM_CAppCfg& cfg = *m_app->VM_GetCfg();
+    cfg.m_nAlertMode = 0;  // no alert: no notification, message or not
+    Call("5550120", "Cleo Quiet", true);
+    cfg.m_nAlertMode = 1;  // every call
+    Call("5550121", "Dan Brief", false);
+    Call("5550122", "Eve Later", false);
+    ASSERT_TRUE(PumpUntil([&] { return m_bus->Events("Notify").size() == 2; }));
+    const std::vector<apptest::NotifyEvent> shown = m_bus->Events("Notify");
+    EXPECT_EQ("Call from Dan Brief", shown[0].summary);
+    EXPECT_EQ((std::vector<std::string>{"default", "Show", "show", "Show"}), shown[0].actions) << "nothing to play";
+    ASSERT_EQ(3, Filed());
+    VM_CCallLogModel& log = Views().VM_GetCallLog();
+    int32_t danId = 0;
+    for (int row = 0; row < 3; ++row)
+        if (std::string("5550121") == log.VM_GetRecord(row)->VM_GetAttr(VM_CCallInfo::kAttrNumber))
+            danId = log.VM_GetRecord(row)->m_id;
+
+    // The window is away, on the address book, with another call selected.
+    Views().VM_ShowPage(VM_CMainViews::Page::kAddresses);
+    m_app->VM_GetFrame()->hide();
+    ASSERT_TRUE(m_bus->Invoke(shown[0].id, "show"));
+    ASSERT_TRUE(PumpUntil([&] { return m_app->VM_GetFrame()->isVisible(); }));
+    EXPECT_EQ(VM_CMainViews::Page::kMessages, Views().VM_GetPage());
+    const QModelIndexList selected =
+        Views().VM_GetListView(VM_CMainViews::Page::kMessages)->selectionModel()->selectedRows();
+    ASSERT_EQ(1, selected.size());
+    EXPECT_EQ(danId, log.VM_GetRecord(selected[0].row())->m_id);
+    EXPECT_TRUE(m_bus->Events("CloseNotification").empty()) << "shown is not read";
 }
 
 class WithoutNotificationService : public DesktopNotification {
