@@ -1,10 +1,13 @@
 #include "shell/call_mediator.h"
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "audio/wave_file.h"
 #include "callflow/answer_machine.h"
 #include "callflow/toll_saver.h"
 #include "diag/trace.h"
+#include "shell/call_hook.h"
 #include "store/app_config.h"
 #include "store/call_filing.h"
 #include "store/deleted_messages.h"
@@ -13,6 +16,15 @@ namespace {
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
+// Whole seconds of sound in a WAVE file, rounded; 0 when it cannot be read.
+int RecordingSeconds(const std::string& path) {
+    if (path.empty()) return 0;
+    VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
+    const WAVEFORMATEX* format = file.VM_GetFormat();
+    if (!file.VM_IsOpen() || format == nullptr || format->nAvgBytesPerSec == 0) return 0;
+    return static_cast<int>((file.VM_GetDataSize() + format->nAvgBytesPerSec / 2) / format->nAvgBytesPerSec);
+}
+
 VM_SFiledCall Describe(int folderId, VM_CCallInfo& record) {
     VM_SFiledCall call;
     call.folderId = folderId;
@@ -20,8 +32,11 @@ VM_SFiledCall Describe(int folderId, VM_CCallInfo& record) {
     call.name = Text(record.VM_GetAttr(VM_CCallInfo::kAttrName));
     call.number = Text(record.VM_GetAttr(VM_CCallInfo::kAttrNumber));
     call.flags = record.VM_GetFlags();
+    // Read without VM_GetMailbox, which would store a "0" in the record.
+    call.mailbox = std::atoi(Text(record.VM_GetAttr(VM_CCallInfo::kAttrMailbox)).c_str());
     call.lengthSeconds = record.VM_GetLength();
     call.recording = Text(record.VM_GetWaveFile());
+    call.messageSeconds = RecordingSeconds(call.recording);
     return call;
 }
 
@@ -29,7 +44,9 @@ VM_SFiledCall Describe(int folderId, VM_CCallInfo& record) {
 
 VM_CCallMediator::VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver, HWND mainWindow)
     : m_pCfg(cfg), m_pTollSaver(tollSaver) {
-    if (mainWindow != nullptr) m_notices = std::make_unique<VM_CNoticeSender>(mainWindow);
+    if (mainWindow == nullptr) return;
+    m_notices = std::make_unique<VM_CNoticeSender>(mainWindow);
+    m_hook = std::make_unique<VM_CCallHook>();
 }
 
 VM_CCallMediator::~VM_CCallMediator() = default;
@@ -74,7 +91,7 @@ void VM_CCallMediator::VM_OnNewCallRecord(int folderId, VM_CCallInfo* record) {
 void VM_CCallMediator::VM_FileRecord(int folderId, VM_CCallInfo* record) {
     if (record == nullptr) return;
     VM_SFiledCall call = Describe(folderId, *record);
-    call.filed = VM_FileCallRecord(*m_pCfg, folderId, record, m_pShown);
+    call.filed = VM_FileCallRecord(*m_pCfg, folderId, record, m_pShown, &call.recordId);
     if (!call.filed) {
         // The message file stays where it is; only the record is lost.
         VM_TRACE(g_bTraceTapi, "VM_CCallMediator: the call record could not be filed in folder %d", folderId);
@@ -83,6 +100,9 @@ void VM_CCallMediator::VM_FileRecord(int folderId, VM_CCallInfo* record) {
         // The new-message alert: the toll saver now knows a message waits.
         m_pTollSaver->VM_SetNoNewMessages(0);
     }
+    // A record that could not be saved is still a call the owner's command
+    // should hear of; its message file is where the variables say.
+    if (m_hook) m_hook->VM_OnFiledCall(*m_pCfg, call);
     if (m_onFiled) m_onFiled(call);
 }
 

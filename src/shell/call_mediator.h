@@ -1,11 +1,13 @@
 // The answering engine's side of the mediator: it takes each new call
 // record the answer machine posts, has it e-mailed, files it in its
-// folder's list and starts the new-message alert, and it moves a message
+// folder's list, hands it to the owner's command (call_hook.h) and starts
+// the new-message alert, and it moves a message
 // that remote retrieval deletes to "Deleted Messages". The windowed
 // mediator holds one of these and tells it which list is on screen; the
 // headless program uses it as it is.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +18,7 @@
 #include "store/call_info.h"
 
 class VM_CAppCfg;
+class VM_CCallHook;
 class VM_CList;
 class VM_CTollSaver;
 
@@ -23,19 +26,22 @@ class VM_CTollSaver;
 struct VM_SFiledCall {
     int folderId = -1;
     bool filed = false;          // false: the folder's list could not be saved
+    int32_t recordId = 0;        // in the folder's list, once filed
     std::string time;            // the record's time text
     std::string name;
     std::string number;
     DWORD flags = 0;
-    int lengthSeconds = 0;
+    int mailbox = 0;
+    int lengthSeconds = 0;       // of the call, from the answer
     std::string recording;       // empty without a message
+    int messageSeconds = 0;      // of the recording
 };
 
 class VM_CCallMediator : public VM_CObserver {
 public:
     // Neither is owned. A null toll saver leaves the alert's flag alone.
     // With a main window, new-call notices are mailed (off the main thread)
-    // before each record is filed.
+    // before each record is filed, and the owner's command is run after.
     VM_CCallMediator(VM_CAppCfg* cfg, VM_CTollSaver* tollSaver, HWND mainWindow = nullptr);
     ~VM_CCallMediator() override;
 
@@ -66,6 +72,7 @@ private:
     std::function<void(const VM_SFiledCall&)> m_onFiled;
     std::function<void(int, int32_t, bool)> m_onDeleted;
     std::unique_ptr<VM_CNoticeSender> m_notices;
+    std::unique_ptr<VM_CCallHook> m_hook;
 };
 
 // One line for the program's output: time, caller, what happened and the

@@ -25,7 +25,8 @@ VM_CCallInfo* VM_HandOverCallRecord(VM_CCallInfo*& record) {
     return copy;
 }
 
-bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown) {
+bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown,
+                       int32_t* recordId) {
     if (record == nullptr) return false;
     VM_CCallInfo prototype;
     std::unique_ptr<VM_CList> opened;
@@ -37,9 +38,12 @@ bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record
             if (list != nullptr) list->VM_Remove(record, false);
             return false;
         }
+        // The list, and the record with it, goes when this returns.
+        if (recordId != nullptr) *recordId = record->m_id;
         return true;
     }
     if (!list->VM_Append(record)) return false;
+    if (recordId != nullptr) *recordId = record->m_id;
     if (list->VM_CanSave() && list->VM_Save()) return true;
     list->VM_Remove(record, false);
     return false;

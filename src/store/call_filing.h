@@ -23,8 +23,10 @@ VM_CCallInfo* VM_HandOverCallRecord(VM_CCallInfo*& record);
 // folder's, else to the folder's list file. The list is saved. Takes
 // ownership and returns true when the record is stored; false, leaving the
 // record with the caller, when the folder's file cannot be saved (damaged,
-// or the disk is full).
-bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown);
+// or the disk is full). recordId, when given, gets the record's identifier
+// in the folder's list.
+bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown,
+                       int32_t* recordId = nullptr);
 
 // After the detail dialog, OK or Cancel: the read flag is set, the list
 // saved and the folder's bold state recomputed (the tree saves itself when

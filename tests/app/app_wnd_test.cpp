@@ -16,6 +16,7 @@
 #include <thread>
 #include <string>
 
+#include "app/answering_config.h"
 #include "app/frame/alert_ctrl.h"
 #include "app/views/app_mediator.h"
 #include "app/frame/app_wnd.h"
@@ -48,18 +49,7 @@ protected:
     void SetUp() override {
         if (platform::TimeScale() != kTimeScale) platform::SetTimeScale(kTimeScale);
         chmod(m_runtime.path().c_str(), 0700);
-        {
-            VM_CAppCfg cfg(m_home.path().c_str());
-            cfg.m_idLine = 0;
-            cfg.m_nRings = 2;
-            cfg.m_nMaxCallMinutes = 0;
-            cfg.m_nAlertMode = 0;
-            cfg.VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX |
-                                      VM_FLAG_REMOTE_RETRIEVAL | VM_FLAG_TIPS);
-            cfg.VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING | VM_FLAG_MESSAGE_PAGE |
-                                     VM_FLAG_START_IN_INBOX);
-            ASSERT_TRUE(cfg.VM_Save());
-        }
+        apptest::WriteAnsweringConfig(m_home.path(), [](VM_CAppCfg& cfg) { cfg.m_nAlertMode = 0; });
         m_service.Install();
         m_app = std::make_unique<VM_CAppWnd>(VM_SAppWndOptions{m_runtime.path(), m_home.path()});
         std::string error;

@@ -261,7 +261,7 @@ TEST_F(MainViews, OpeningAMessageMarksItReadEvenOnCancel) {
     Create();
     NewCall(m_cfg.m_idInbox, Call("Ann"));
     int opened = 0;
-    m_views->VM_GetHooks().openRecord = [&](VM_CCallInfo& record) {
+    m_views->VM_GetHooks().openRecord = [&](VM_CCallInfo& record, bool) {
         ++opened;
         EXPECT_STREQ(record.VM_GetAttr(VM_CCallInfo::kAttrName), "Ann");
         return false;

@@ -81,7 +81,9 @@ TEST_F(RecordDetailPlaying, AMessageOpenedFromTheCallLogPlaysToItsEndAndIsReadAf
     QMainWindow frame;
     VM_CMediator mediator;
     VM_CMainViews views(*m_cfg, mediator, nullptr, nullptr);
-    views.VM_GetHooks().openRecord = [&](VM_CCallInfo& record) { return VM_ShowRecordDetails(&frame, *m_cfg, record); };
+    views.VM_GetHooks().openRecord = [&](VM_CCallInfo& record, bool play) {
+        return VM_ShowRecordDetails(&frame, *m_cfg, record, play);
+    };
     views.VM_Create(&frame);
     auto* call = new VM_CCallInfo;
     call->VM_SetAttr(VM_CCallInfo::kAttrName, "Ann Example");

@@ -55,7 +55,8 @@ protected:
     // The settings are written now and left to the program from here on.
     void StartVocerra() {
         m_cfg.reset();
-        m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env());
+        m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env(),
+                                                        m_workDir);
         ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     }
     Finished Call(std::vector<std::string> args) { return RunProgram(VOCERRA_CALL_BIN, args, Env()); }
@@ -127,6 +128,7 @@ protected:
     // The caller judges quiet on the line in real time, so what it hears
     // needs a scale a loaded machine keeps up with.
     std::string m_timeScale = "8";
+    std::string m_workDir;  // where the program runs (its trace log); empty: here
     std::unique_ptr<BackgroundProgram> m_vocerra;
 };
 

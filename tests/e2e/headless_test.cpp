@@ -245,7 +245,7 @@ TEST_F(Headless, CallWhoseNoticeIsStillGoingOutIsNotSaidToBeUnlogged) {
 // `vocerra --headless | head -c 20`: the reader leaves, the answering goes on.
 TEST_F(Headless, ReaderLeavingTheOutputDoesNotStopTheAnswering) {
     m_cfg.reset();
-    m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env(), true);
+    m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env(), "", true);
     ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     for (const char* number : {"5550100", "5550101"}) {
         const Finished call = Call({"--from", number, "--hang-up-after", "1"});

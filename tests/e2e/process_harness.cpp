@@ -38,7 +38,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 // Starts path with stdout and stderr on the given descriptors.
 pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const Environment& env, int out,
-            int err) {
+            int err, const std::string& workDir) {
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp = MergedEnvironment(env);
@@ -49,6 +49,7 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
+    if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
     // The program's own way with a broken pipe, whatever the test runner's.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -87,7 +88,7 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 }
 
 BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<std::string>& args,
-                                     const Environment& env, bool outputGone) {
+                                     const Environment& env, const std::string& workDir, bool outputGone) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -95,7 +96,7 @@ BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<
         close(out[1]);
         return;
     }
-    m_pid = Spawn(path, args, env, out[1], err[1]);
+    m_pid = Spawn(path, args, env, out[1], err[1], workDir);
     close(out[1]);
     close(err[1]);
     if (outputGone) {

@@ -27,10 +27,11 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 
 class BackgroundProgram {
 public:
+    // workDir: the program's current directory; empty: this one's.
     // outputGone: stdout is a pipe whose reader has already left (as after
     // `| head -c 20`); its lines are not collected.
     BackgroundProgram(const std::string& path, const std::vector<std::string>& args, const Environment& env,
-                      bool outputGone = false);
+                      const std::string& workDir = "", bool outputGone = false);
     ~BackgroundProgram();  // kills a program still running
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;

@@ -1,11 +1,15 @@
 // The windowed program as a process: a second start shows the running
 // copy's window and ends with 1; SIGTERM ends it cleanly; without any
-// display the program says so and answers without windows.
+// display the program says so and answers without windows; a message puts
+// up a desktop notification that the program's end withdraws.
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 
+#include "app/notification_bus.h"
+#include "audio/wave_file.h"
 #include "e2e/headless_fixture.h"
 
 namespace e2e {
@@ -13,9 +17,12 @@ namespace {
 
 class WindowedVocerra : public HeadlessVocerra {
 protected:
-    Environment WindowedEnv() const {
+    // Notifications go to busAddress, never to the desktop of whoever runs
+    // the tests.
+    Environment WindowedEnv(const std::string& busAddress = "") const {
         Environment env = Env();
         env["QT_QPA_PLATFORM"] = "offscreen";
+        env["DBUS_SESSION_BUS_ADDRESS"] = !busAddress.empty() ? busAddress : "unix:path=" + m_runtime.file("no-bus");
         return env;
     }
     // The running copy listens for a second start once it has started up.
@@ -65,6 +72,49 @@ TEST_F(WindowedVocerra, WithoutADisplayItSaysSoAndAnswersWithoutWindows) {
     m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{}, env);
     ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     EXPECT_TRUE(m_vocerra->WaitForErr(Contains("no display"))) << Err();
+}
+
+TEST_F(WindowedVocerra, AMessageIsNotifiedOnTheSessionBusAndWithdrawnAtTheEnd) {
+    apptest::NotificationBus bus;
+    ASSERT_TRUE(bus.Ok()) << bus.Error();
+    m_cfg->m_nAlertMode = 2;  // calls that left a message
+    m_cfg->VM_Save();
+    m_cfg.reset();
+    m_vocerra =
+        std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{}, WindowedEnv(bus.Address()));
+    ASSERT_TRUE(WaitUntilListening()) << Err();
+
+    const Finished call = Call({"--from", "5550100", "--name", "Ann Example", "--say", "call me back"});
+    EXPECT_EQ(0, call.exitCode) << call.output;
+    std::vector<apptest::NotifyEvent> shown;
+    for (int i = 0; i < 600 && shown.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        shown = bus.Events("Notify");
+    }
+    ASSERT_EQ(1u, shown.size()) << Err();
+    EXPECT_EQ("Vocerra", shown[0].app);
+    EXPECT_EQ("New message from Ann Example", shown[0].summary);
+    EXPECT_EQ((std::vector<std::string>{"default", "Show", "play", "Play", "show", "Show"}), shown[0].actions);
+    EXPECT_EQ(0, shown[0].timeout) << "it stays until the message is read";
+
+    // Its actions would reach no one once the program is gone.
+    m_vocerra->Signal(SIGTERM);
+    EXPECT_EQ(0, m_vocerra->Wait()) << Err();
+    m_vocerra.reset();
+    const std::vector<apptest::NotifyEvent> withdrawn = bus.Events("CloseNotification");
+    ASSERT_EQ(1u, withdrawn.size());
+    EXPECT_EQ(shown[0].id, withdrawn[0].id);
+
+    // The length is the recording's, in whole seconds.
+    const auto records = Records();
+    ASSERT_EQ(1u, records.size());
+    VM_CWaveFile message(records[0]->VM_GetWaveFile(), VM_WAVE_MODE_READ);
+    ASSERT_TRUE(message.VM_IsOpen());
+    const long seconds =
+        std::lround(static_cast<double>(message.VM_GetDataSize()) / message.VM_GetFormat()->nAvgBytesPerSec);
+    const std::string length =
+        std::to_string(seconds / 60) + (seconds % 60 < 10 ? ":0" : ":") + std::to_string(seconds % 60);
+    EXPECT_EQ("5550100\nMailbox 0, message of " + length, shown[0].body);
 }
 
 }  // namespace

@@ -3,12 +3,9 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +14,7 @@
 #include <sstream>
 
 #include "platform/win32/clock.h"
+#include "support/helper_process.h"
 
 extern char** environ;
 
@@ -104,14 +102,7 @@ void SmtpTestServer::Start() {
         return;
     }
     m_pid = pid;
-    std::string line;
-    pollfd readable{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&readable, 1, kStartBoundMs) > 0) {
-        char buffer[256];
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        line.append(buffer, static_cast<size_t>(n));
-    }
+    const std::string line = testsupport::ReadFirstLine(out[0], kStartBoundMs);
     close(out[0]);
     std::istringstream words(line);
     std::string word;
@@ -127,17 +118,7 @@ void SmtpTestServer::Start() {
     m_ok = true;
 }
 
-SmtpTestServer::~SmtpTestServer() {
-    if (m_stdin >= 0) close(m_stdin);
-    if (m_pid <= 0) return;
-    // Closing its input ends the server; a server that does not go is killed.
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
-        usleep(50000);
-    }
-    kill(m_pid, SIGKILL);
-    waitpid(m_pid, nullptr, 0);
-}
+SmtpTestServer::~SmtpTestServer() { testsupport::EndHelper(m_pid, m_stdin); }
 
 int SmtpTestServer::port(const std::string& listener) const {
     for (const auto& [name, number] : m_ports)

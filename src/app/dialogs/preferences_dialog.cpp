@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -51,6 +52,9 @@ VM_CPreferencesDialog::VM_CPreferencesDialog(VM_CAppCfg& cfg, QWidget* parent) :
         m_alert->addButton(choice, mode);
         alertLayout->addWidget(choice);
     }
+    auto* notification = new QLabel(QStringLiteral("The desktop notification follows the same choice."), alert);
+    notification->setWordWrap(true);
+    alertLayout->addWidget(notification);
 
     QDialogButtonBox* buttons = VM_MakeOkCancel(this);
     auto* layout = new QVBoxLayout(this);

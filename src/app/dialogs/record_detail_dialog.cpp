@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/frame/app_icons.h"
@@ -122,7 +123,10 @@ void VM_CRecordDetailDialog::done(int result) {
     QDialog::done(result);
 }
 
-bool VM_ShowRecordDetails(QWidget* parent, VM_CAppCfg& cfg, VM_CCallInfo& record) {
+bool VM_ShowRecordDetails(QWidget* parent, VM_CAppCfg& cfg, VM_CCallInfo& record, bool play) {
     VM_CRecordDetailDialog dialog(cfg, record, parent);
+    // From inside the dialog's loop, so a failure's message has a window.
+    if (VM_CMetaphor* player = dialog.VM_GetPlayer(); play && player != nullptr)
+        QTimer::singleShot(0, player, [player] { player->VM_Play(); });
     return dialog.exec() == QDialog::Accepted;
 }

@@ -14,8 +14,9 @@ class VM_CCallInfo;
 class VM_CTree;
 
 // The record detail dialog of a call ("Open" on a message), with its
-// player; true on OK, the name, number and notes then changed in record.
-bool VM_ShowRecordDetails(QWidget* parent, VM_CAppCfg& cfg, VM_CCallInfo& record);
+// player, playing the message as it opens when play is set; true on OK, the
+// name, number and notes then changed in record.
+bool VM_ShowRecordDetails(QWidget* parent, VM_CAppCfg& cfg, VM_CCallInfo& record, bool play = false);
 // The address-book entry dialog titled "New" or "Open" for an entry of
 // folderId in the address tree; true on OK, entry then holding the edits.
 bool VM_EditAddressEntry(QWidget* parent, VM_CAppCfg& cfg, VM_CTree& addressTree, int32_t folderId,

@@ -1,9 +1,11 @@
 #include "app/views/app_mediator.h"
 
+#include <QApplication>
 #include <QMainWindow>
 #include <memory>
 
 #include "app/frame/alert_ctrl.h"
+#include "app/frame/call_notifications.h"
 #include "app/views/command_table.h"
 #include "app/views/main_views.h"
 #include "app/views/mediator.h"
@@ -14,6 +16,7 @@
 #include "callflow/answer_machine.h"
 #include "callflow/modem_table.h"
 #include "platform/win32/win32.h"
+#include "shell/call_mediator.h"
 #include "shell/line_choice.h"
 #include "store/app_config.h"
 
@@ -44,8 +47,10 @@ struct VM_CAppMediator::Impl {
     QMainWindow* frame = nullptr;
     VM_CMediator commands;
     std::unique_ptr<VM_CMainViews> views;
+    std::unique_ptr<VM_CCallNotifications> notifications;
 
     void RegisterDialogs();
+    void MakeNotifications();
     void SetHooks();
     void AddTrayIcon();
     // A dialog command: 0 without the configuration or the window.
@@ -82,7 +87,9 @@ void VM_CAppMediator::Impl::RegisterDialogs() {
 
 void VM_CAppMediator::Impl::SetHooks() {
     VM_CMainViews::Hooks& hooks = views->VM_GetHooks();
-    hooks.openRecord = [this](VM_CCallInfo& record) { return VM_ShowRecordDetails(frame, *cfg, record); };
+    hooks.openRecord = [this](VM_CCallInfo& record, bool play) {
+        return VM_ShowRecordDetails(frame, *cfg, record, play);
+    };
     hooks.editAddress = [this](VM_CAddrEntry& entry, int folderId, const char* title) {
         return VM_EditAddressEntry(frame, *cfg, views->VM_GetTree(VM_CMainViews::Page::kAddresses), folderId,
                                    entry, title);
@@ -90,6 +97,22 @@ void VM_CAppMediator::Impl::SetHooks() {
     hooks.newCall = [this](bool hasMessage) {
         if (alert != nullptr) alert->VM_Start(hasMessage);
     };
+    hooks.callFiled = [this](const VM_SFiledCall& call) { notifications->VM_OnFiled(call); };
+    hooks.messageRead = [this](int folderId, int32_t recordId) { notifications->VM_OnRead(folderId, recordId); };
+}
+
+void VM_CAppMediator::Impl::MakeNotifications() {
+    VM_CCallNotifications::Actions actions;
+    actions.show = [this](int folderId, int32_t recordId) { views->VM_ShowRecord(folderId, recordId); };
+    actions.play = [this](int folderId, int32_t recordId) {
+        // Another dialog holds the window: the call is shown, not opened
+        // on top of it.
+        if (QApplication::activeModalWidget() != nullptr)
+            views->VM_ShowRecord(folderId, recordId);
+        else
+            views->VM_PlayRecord(folderId, recordId);
+    };
+    notifications = std::make_unique<VM_CCallNotifications>(*cfg, std::move(actions));
 }
 
 void VM_CAppMediator::Impl::AddTrayIcon() {
@@ -135,6 +158,7 @@ bool VM_CAppMediator::VM_CreateViews(QMainWindow* frame, HWND window,
     d.frame = frame;
     d.views = std::make_unique<VM_CMainViews>(*d.cfg, d.commands, window, d.tollSaver);
     d.views->VM_SetAnswerMachine(d.machine);
+    d.MakeNotifications();
     d.SetHooks();
     d.views->VM_Create(frame);
     if (d.cfg->m_dwFlags & VM_FLAG_ANSWERING) {

@@ -1,6 +1,7 @@
 // Binds the main window's views to the stored data and to the answering
 // engine: builds the views at start-up, owns the commands of the menus,
-// toolbar and tray, files each new call record and starts the alert.
+// toolbar and tray, files each new call record, starts the alert and puts
+// up the desktop notification.
 #pragma once
 
 #include <functional>

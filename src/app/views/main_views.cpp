@@ -35,9 +35,7 @@ int Index(VM_CMainViews::Page page) { return kPageIndex[page == VM_CMainViews::P
 VM_CMainViews::VM_CMainViews(VM_CAppCfg& cfg, VM_CMediator& mediator, HWND window, VM_CTollSaver* tollSaver)
     : m_cfg(cfg), m_hWnd(window), m_mediator(mediator), m_calls(std::make_unique<VM_CCallMediator>(&cfg, tollSaver, window)),
       m_callLog(cfg), m_addrList(cfg) {
-    m_calls->VM_SetFiledListener([this](const VM_SFiledCall& call) {
-        VM_OnFiled(call.folderId, call.filed, !call.recording.empty());
-    });
+    m_calls->VM_SetFiledListener([this](const VM_SFiledCall& call) { VM_OnFiled(call); });
     m_calls->VM_SetDeletedListener(
         [this](int folderId, int32_t /*recordId*/, bool done) { VM_OnRemoteDeleted(folderId, done); });
     VM_RegisterCommands();
@@ -306,11 +304,12 @@ bool VM_CMainViews::VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARA
     return m_calls->VM_OnMessage(window, message, wParam, lParam, result);
 }
 
-void VM_CMainViews::VM_OnFiled(int folderId, bool filed, bool hasMessage) {
-    if (!filed) return;
-    if (m_callLog.VM_GetFolderId() == folderId) VM_FillList(Page::kMessages);
-    VM_RefreshFolderState(folderId);
-    if (m_hooks.newCall) m_hooks.newCall(hasMessage);
+void VM_CMainViews::VM_OnFiled(const VM_SFiledCall& call) {
+    if (!call.filed) return;
+    if (m_callLog.VM_GetFolderId() == call.folderId) VM_FillList(Page::kMessages);
+    VM_RefreshFolderState(call.folderId);
+    if (m_hooks.newCall) m_hooks.newCall(!call.recording.empty());
+    if (m_hooks.callFiled) m_hooks.callFiled(call);
 }
 
 void VM_CMainViews::VM_OnRemoteDeleted(int folderId, bool done) {

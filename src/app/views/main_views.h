@@ -33,6 +33,7 @@ class VM_CCallMediator;
 class VM_CEntryListView;
 class VM_CFolderTreeView;
 class VM_CTollSaver;
+struct VM_SFiledCall;
 
 class VM_CMainViews : public QObject {
     Q_OBJECT
@@ -40,12 +41,17 @@ public:
     enum class Page { kMessages, kAddresses };
 
     struct Hooks {
-        // The record detail dialog; the record is marked read whatever it returns.
-        std::function<bool(VM_CCallInfo&)> openRecord;
+        // The record detail dialog, playing the message at once when play
+        // is set; the record is marked read whatever it returns.
+        std::function<bool(VM_CCallInfo&, bool play)> openRecord;
         // The address entry dialog titled title for an entry of folderId.
         std::function<bool(VM_CAddrEntry&, int folderId, const char* title)> editAddress;
         // A new call is filed: the alert, told whether the caller left a message.
         std::function<void(bool hasMessage)> newCall;
+        // The same call, all that is known of it: the desktop notification.
+        std::function<void(const VM_SFiledCall&)> callFiled;
+        // A record has been opened and is read now.
+        std::function<void(int folderId, int32_t recordId)> messageRead;
         // The path to save a recording to, given the proposed name; empty: cancelled.
         std::function<std::string(const std::string& proposed)> chooseSavePath;
         // The target of Move (forCopy false) or Copy; -1: cancelled.
@@ -91,6 +97,13 @@ public:
     VM_CFolderTreeView* VM_GetTreeView(Page page) const;
     VM_CEntryListView* VM_GetListView(Page page) const;
     VM_CTree& VM_GetTree(Page page) const;
+    // The window brought forward at a call: the messages page, the call's
+    // folder, its row alone selected. The row; -1 when the record is no
+    // longer in that folder.
+    int VM_ShowRecord(int folderId, int32_t recordId);
+    // The same, then Open on the row with the message playing; false when
+    // the record is no longer there.
+    bool VM_PlayRecord(int folderId, int32_t recordId);
     VM_CCallLogModel& VM_GetCallLog() { return m_callLog; }
     VM_CAddrListModel& VM_GetAddrList() { return m_addrList; }
     QToolBar* VM_GetToolBar() const { return m_toolBar; }
@@ -109,14 +122,14 @@ private:
     void VM_RefreshFolderState(int folderId);
     void VM_RefreshShown();
     void VM_OnFolderClicked(Page page, int folderId);
-    void VM_OnFiled(int folderId, bool filed, bool hasMessage);
+    void VM_OnFiled(const VM_SFiledCall& call);
     void VM_OnRemoteDeleted(int folderId, bool done);
     std::vector<int> VM_Selection() const;
     VM_ETreeKind VM_Kind() const;
 
     // The commands.
     int VM_CmdOpen();
-    int VM_CmdOpenRecord(int row);
+    int VM_CmdOpenRecord(int row, bool play = false);
     int VM_CmdOpenAddress(int row);
     int VM_CmdSaveAs();
     int VM_CmdExit();

@@ -96,12 +96,13 @@ int VM_CMainViews::VM_CmdOpen() {
     return m_page == Page::kMessages ? VM_CmdOpenRecord(row) : VM_CmdOpenAddress(row);
 }
 
-int VM_CMainViews::VM_CmdOpenRecord(int row) {
+int VM_CMainViews::VM_CmdOpenRecord(int row, bool play) {
     VM_CCallInfo* record = m_callLog.VM_GetRecord(row);
     if (record == nullptr || !m_hooks.openRecord) return 0;
-    const bool ok = m_hooks.openRecord(*record);
+    const bool ok = m_hooks.openRecord(*record, play);
     // Read whether the dialog ended with OK or Cancel: it has been heard.
     VM_MarkMessageOpened(*m_callLog.VM_GetList(), *record, *m_messageTree);
+    if (m_hooks.messageRead) m_hooks.messageRead(m_callLog.VM_GetFolderId(), record->m_id);
     if (ok) {
         VM_FillList(Page::kMessages);
     } else {
@@ -292,6 +293,22 @@ int VM_CMainViews::VM_CmdRestore() {
     m_pFrame->raise();
     m_pFrame->activateWindow();
     return 1;
+}
+
+int VM_CMainViews::VM_ShowRecord(int folderId, int32_t recordId) {
+    VM_CmdRestore();
+    VM_ShowPage(Page::kMessages);
+    if (!VM_ShowFolder(Page::kMessages, folderId)) return -1;
+    const VM_CList* list = m_callLog.VM_GetList();
+    const VM_CItem* record = list != nullptr ? list->VM_FindById(recordId) : nullptr;
+    const int row = record != nullptr ? list->VM_IndexOf(record) : -1;
+    if (row >= 0) VM_GetListView(Page::kMessages)->VM_SelectOnly(row);
+    return row;
+}
+
+bool VM_CMainViews::VM_PlayRecord(int folderId, int32_t recordId) {
+    const int row = VM_ShowRecord(folderId, recordId);
+    return row >= 0 && VM_CmdOpenRecord(row, true) == 1;
 }
 
 int VM_CMainViews::VM_CmdAnswer() {
