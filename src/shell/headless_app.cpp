@@ -11,6 +11,8 @@
 #include "platform/alsa/alsa_sound_cards.h"
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
+#include "shell/instance_requests.h"
+#include "shell/instance_socket.h"
 #include "shell/line_choice.h"
 #include "shell/line_services.h"
 #include "shell/signal_thread.h"
@@ -50,6 +52,7 @@ private:
     bool StartUp();
     void PrepareFolders();
     void OnQuitRequest();
+    void ServeInstanceSocket(const std::string& folder);
     void StopAnswering();
     void Log(const std::string& line) { PrintLine(m_out.log, ClockText() + "  " + line); }
 
@@ -60,6 +63,7 @@ private:
     VM_CTollSaver m_tollSaver;
     std::unique_ptr<VM_CCallMediator> m_mediator;
     std::unique_ptr<VM_CAnswerMachine> m_machine;
+    VM_CInstanceListener m_listener;
     int m_nQuitRequests = 0;
     bool m_bStopping = false;
     bool m_bEndedWithoutRecord = false;
@@ -159,11 +163,13 @@ int HeadlessFrame::Run() {
     if (StartUp()) {
         VM_CSignalThread signals;
         signals.VM_Start(m_hWnd);
+        ServeInstanceSocket(guard.VM_GetFolder());
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        m_listener.VM_Stop();
         signals.VM_Stop();
         code = 0;
     }
@@ -184,6 +190,13 @@ void HeadlessFrame::StopAnswering() {
             if (mediator != nullptr) static_cast<VM_CCallMediator*>(mediator)->VM_StopNotices();
         },
         m_mediator.get());
+}
+
+// `vocerra config set` reaches this copy here, so a change is made by the
+// one writer of the file and never lost to its next save.
+void HeadlessFrame::ServeInstanceSocket(const std::string& folder) {
+    std::string error;
+    if (!m_listener.VM_Start(folder, m_hWnd, &error)) Log("Settings cannot be changed while running: " + error);
 }
 
 void HeadlessFrame::OnQuitRequest() {
@@ -211,6 +224,19 @@ bool HeadlessFrame::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, L
     case VM_MSG_CALL_ENDED:
         m_bEndedWithoutRecord = true;
         return false;
+    case VM_MSG_INSTANCE_REQUEST: {
+        VM_SRunningCopy copy;
+        copy.cfg = m_cfg.get();
+        copy.apply = [this](VM_EConfigEffect effect) {
+            return VM_ApplyConfigEffect(*m_cfg, m_machine.get(), effect);
+        };
+        copy.log = [this](const std::string& line) { Log(line); };
+        m_listener.VM_Answer(wParam, [&copy](const std::string& request) {
+            return VM_AnswerInstanceRequest(request, copy);
+        });
+        result = 0;
+        return true;
+    }
     case VM_MSG_RESTART_LINE:
         if (m_bEndedWithoutRecord && wParam == m_machine->VM_Self()) {
             m_bEndedWithoutRecord = false;

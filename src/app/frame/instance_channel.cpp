@@ -10,12 +10,10 @@ constexpr char kRequest[] = "show\n";
 constexpr char kReply[] = "shown\n";
 constexpr int kWaitMs = 2000;
 constexpr int kRetryMs = 200;
+// A request longer than this is no request of ours.
+constexpr qint64 kMaxLine = 16384;
 
 }  // namespace
-
-std::string VM_InstanceSocketPath(const std::string& folder) {
-    return folder + "/instance.sock";
-}
 
 VM_CInstanceServer::VM_CInstanceServer(const std::string& folder, std::function<void()> onShow, QObject* parent)
     : QObject(parent), m_server(new QLocalServer(this)), m_onShow(std::move(onShow)) {
@@ -37,14 +35,17 @@ void VM_CInstanceServer::VM_OnConnection() {
         // dropped without effect.
         connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
             if (!peer->canReadLine()) {
-                if (peer->bytesAvailable() > 64) peer->abort();
+                if (peer->bytesAvailable() > kMaxLine) peer->abort();
                 return;
             }
-            if (peer->readLine(64) == kRequest) {
+            const QByteArray line = peer->readLine(kMaxLine + 1);
+            if (line == kRequest) {
                 if (m_onShow) m_onShow();
                 peer->write(kReply);
-                peer->flush();
+            } else if (m_answer && line.endsWith('\n')) {
+                peer->write(QByteArray::fromStdString(m_answer(line.chopped(1).toStdString()) + "\n"));
             }
+            peer->flush();
             peer->disconnectFromServer();
         });
     }
