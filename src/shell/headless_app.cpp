@@ -1,5 +1,8 @@
 #include "shell/headless_app.h"
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -40,9 +43,20 @@ void PrintLine(std::FILE* out, const std::string& line) {
     std::fflush(out);
 }
 
+// Run by systemd with the stream going to the journal ($JOURNAL_STREAM names
+// it), a line that starts with "<7>" is filed at debug level, which the
+// user unit does not keep: its journal holds the calls and what went wrong.
+bool GoesToJournal(std::FILE* stream) {
+    const char* names = std::getenv("JOURNAL_STREAM");
+    unsigned long long device = 0, inode = 0;
+    struct stat st {};
+    return names != nullptr && std::sscanf(names, "%llu:%llu", &device, &inode) == 2 &&
+           ::fstat(::fileno(stream), &st) == 0 && st.st_dev == device && st.st_ino == inode;
+}
+
 class HeadlessFrame : public VM_CObserver {
 public:
-    explicit HeadlessFrame(const VM_SHeadlessOutput& output) : m_out(output) {}
+    explicit HeadlessFrame(const VM_SHeadlessOutput& output) : m_out(output), m_bJournal(GoesToJournal(output.log)) {}
     int Run();
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -55,8 +69,13 @@ private:
     void ServeInstanceSocket(const std::string& folder);
     void StopAnswering();
     void Log(const std::string& line) { PrintLine(m_out.log, ClockText() + "  " + line); }
+    // A call's progress, which the journal keeps only at debug level.
+    void Progress(const std::string& line) {
+        PrintLine(m_out.log, (m_bJournal ? "<7>" : "") + ClockText() + "  " + line);
+    }
 
     VM_SHeadlessOutput m_out;
+    bool m_bJournal;
     HWND m_hWnd = nullptr;
     VM_CSubject m_subject;
     std::unique_ptr<VM_CAppCfg> m_cfg;
@@ -151,7 +170,7 @@ int HeadlessFrame::Run() {
     });
     m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
     m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-        return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Log(line); });
+        return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Progress(line); });
     });
     m_subject.VM_AddObserver(&guard);
     m_subject.VM_AddObserver(m_mediator.get());
