@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "callflow/answer_machine.h"
+#include "lines/sim/sim_line_protocol.h"
 #include "store/app_config.h"
 
 const char* const VM_REQUEST_SHOW = "show";
@@ -16,43 +17,12 @@ constexpr const char* kConfigSet = "config-set";
 constexpr const char* kDone = "ok";
 constexpr const char* kRefused = "refused";
 constexpr const char* kOtherFolder = "other-folder";
-constexpr char kHex[] = "0123456789ABCDEF";
 
 // Fields are separated by tabs; a tab, a line end or any other control
-// character inside one travels as %XX, and so does '%' itself.
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '%') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
+// character inside one travels percent-encoded, as on the simulated line's
+// socket.
+std::string Escape(const std::string& text) { return simline::PercentEncode(text); }
+std::string Unescape(const std::string& text) { return simline::PercentDecode(text).value_or(text); }
 
 std::vector<std::string> Fields(const std::string& line) {
     std::vector<std::string> fields;
