@@ -14,7 +14,7 @@ build_packages=(
   libre-dev librem-dev sip-tester baresip
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
   xvfb xauth
-  dpkg-dev fakeroot lintian desktop-file-utils appstream systemd
+  dpkg-dev file lintian desktop-file-utils appstream systemd
 )
 bench_packages=(libbenchmark-dev libspandsp-dev sox)
 
