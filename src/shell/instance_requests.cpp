@@ -10,6 +10,7 @@
 
 const char* const VM_REQUEST_SHOW = "show";
 const char* const VM_REPLY_SHOWN = "shown";
+const char* const VM_REPLY_NO_WINDOW = "no-window";
 
 namespace {
 
@@ -80,7 +81,7 @@ VM_SConfigSetReply VM_ParseConfigSetReply(const std::string& reply) {
 
 std::string VM_AnswerInstanceRequest(const std::string& request, const VM_SRunningCopy& copy) {
     if (request == VM_REQUEST_SHOW) {
-        if (!copy.show) return "no-window";
+        if (!copy.show) return VM_REPLY_NO_WINDOW;
         copy.show();
         return VM_REPLY_SHOWN;
     }

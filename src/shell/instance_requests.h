@@ -17,7 +17,8 @@ extern const char* const VM_REQUEST_SHOW;  // "show"
 std::string VM_ConfigSetRequest(const std::string& programFolder, const std::string& name, const std::string& value);
 
 // Replies, without their line end.
-extern const char* const VM_REPLY_SHOWN;  // "shown"
+extern const char* const VM_REPLY_SHOWN;      // "shown"
+extern const char* const VM_REPLY_NO_WINDOW;  // "no-window": a copy without windows
 struct VM_SConfigSetReply {
     enum class Kind { kDone, kRefused, kOtherFolder, kUnreadable };
     Kind kind = Kind::kUnreadable;

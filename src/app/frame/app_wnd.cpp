@@ -80,10 +80,13 @@ void VM_CAppWnd::VM_RegisterObservers() {
 
 bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
     if (m_bAnother) {
-        const bool shown = VM_AskRunningInstanceToShow(m_guard->VM_GetFolder());
+        bool withoutWindow = false;
+        const bool shown = VM_AskRunningInstanceToShow(m_guard->VM_GetFolder(), 10, &withoutWindow);
         if (error != nullptr)
-            *error = shown ? "Vocerra is already running for this user; its window is shown."
-                           : "Vocerra is already running for this user but did not answer.";
+            *error = shown           ? "Vocerra is already running for this user; its window is shown."
+                     : withoutWindow ? "Vocerra is already running for this user without windows (vocerra "
+                                       "--headless, or its user service: systemctl --user stop vocerra)."
+                                     : "Vocerra is already running for this user but did not answer.";
         return false;
     }
     if (m_hWnd == nullptr || m_cfg == nullptr || m_cfg->m_szHome == nullptr) {

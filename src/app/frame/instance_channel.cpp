@@ -4,6 +4,8 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include "shell/instance_requests.h"
+
 namespace {
 
 constexpr char kRequest[] = "show\n";
@@ -51,7 +53,7 @@ void VM_CInstanceServer::VM_OnConnection() {
     }
 }
 
-bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts) {
+bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts, bool* withoutWindow) {
     const QString path = QString::fromStdString(VM_InstanceSocketPath(folder));
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) QThread::msleep(kRetryMs);
@@ -61,7 +63,9 @@ bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts) {
         socket.write(kRequest);
         if (!socket.waitForBytesWritten(kWaitMs)) continue;
         while (!socket.canReadLine() && socket.waitForReadyRead(kWaitMs)) {}
-        return socket.readLine(64) == kReply;
+        const QByteArray reply = socket.readLine(64);
+        if (withoutWindow != nullptr) *withoutWindow = reply.chopped(reply.endsWith('\n') ? 1 : 0) == VM_REPLY_NO_WINDOW;
+        return reply == kReply;
     }
     return false;
 }

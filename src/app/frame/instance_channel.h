@@ -35,4 +35,6 @@ private:
 // From the second process: true when the running copy confirmed it shows
 // its window. Tries attempts times, 200 ms apart, for a running copy still
 // starting up.
-bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts = 10);
+// withoutWindow, when given, tells whether the running copy answered that
+// it has no window to show (it runs without windows).
+bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts = 10, bool* withoutWindow = nullptr);
