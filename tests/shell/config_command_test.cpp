@@ -115,6 +115,8 @@ protected:
     testsupport::TempDir m_runtime;
     testsupport::ScopedEnv m_homeEnv{"VOCERRA_HOME", m_home.path().c_str()};
     testsupport::ScopedEnv m_runtimeEnv{"VOCERRA_RUNTIME_DIR", m_runtime.path().c_str()};
+    // For settings kept in the registry file: never the user's own.
+    testsupport::ScopedEnv m_registryEnv{"VOCERRA_REGISTRY", m_runtime.file("registry.reg").c_str()};
 };
 
 TEST_F(ConfigCommand, EverySettingChangesOnlyItselfAndRefusesWhatIsOutOfRange) {
