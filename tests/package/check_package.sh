@@ -59,11 +59,12 @@ folder=$HOME/.local/share/vocerra
 "$bin/vocerra" --headless >"$work/out" 2>"$work/err" &
 pid=$!
 for _ in $(seq 1 300); do
-  grep -q 'Vocerra answering on line' "$work/out" && break
+  cat "$work/out" "$work/err" | grep -q 'Vocerra answering on line' && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.2
 done
-grep -q "answering on line .*program folder $folder\$" "$work/out" &&
+# The ready line is a status text: standard output or error, as it may be.
+cat "$work/out" "$work/err" | grep -q "answering on line .*program folder $folder\$" &&
   pass "headless program answering, program folder $folder" ||
   { cat "$work/out" "$work/err"; fail "the unpacked vocerra --headless did not start in $folder"; }
 
