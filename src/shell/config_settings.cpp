@@ -218,13 +218,13 @@ constexpr const char* kWizard = "chosen in the set-up wizard";
 
 const VM_SConfigSetting kRows[] = {
     {"Answering", kOnOff, GetFlag<VM_FLAG_ANSWERING>, SetFlag<VM_FLAG_ANSWERING>, VM_EConfigEffect::kAnswering},
-    {"Rings", "1 to 99", GetNumber<&VM_CAppCfg::m_nRings>, SetNumber<&VM_CAppCfg::m_nRings, 1, 99, 2>,
+    {"Rings", "1 to 99", GetNumber<&VM_CAppCfg::m_nRings>, SetNumber<&VM_CAppCfg::m_nRings, 1, 99, VM_RINGS_MAX_CHARS>,
      VM_EConfigEffect::kNone},
     {"TollSaver", kOnOff, GetFlag<VM_FLAG_TOLL_SAVER>, SetFlag<VM_FLAG_TOLL_SAVER>, VM_EConfigEffect::kNone},
     {"MaxCallMinutes", "0 (no limit) to 999", GetNumber<&VM_CAppCfg::m_nMaxCallMinutes>,
-     SetNumber<&VM_CAppCfg::m_nMaxCallMinutes, 0, 999, 3>, VM_EConfigEffect::kNone},
+     SetNumber<&VM_CAppCfg::m_nMaxCallMinutes, 0, 999, VM_CALL_MINUTES_MAX_CHARS>, VM_EConfigEffect::kNone},
     {"SilenceSeconds", "0 to 99", GetNumber<&VM_CAppCfg::m_nSilenceSeconds>,
-     SetNumber<&VM_CAppCfg::m_nSilenceSeconds, 0, 99, 2>, VM_EConfigEffect::kNone},
+     SetNumber<&VM_CAppCfg::m_nSilenceSeconds, 0, 99, VM_SILENCE_SECONDS_MAX_CHARS>, VM_EConfigEffect::kNone},
     {"SilenceLevel", "0 to 100", GetNumber<&VM_CAppCfg::m_nSilenceLevel>,
      SetNumber<&VM_CAppCfg::m_nSilenceLevel, 0, 100, 3>, VM_EConfigEffect::kNone},
     {"Mailboxes", "single, multiple", GetMailboxes, SetMailboxes, VM_EConfigEffect::kLine},
