@@ -18,6 +18,11 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
+# A checker that is not there must not read as one that found nothing.
+for tool in dpkg lintian desktop-file-validate appstreamcli systemd-analyze; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh build installs it)"; exit 1; }
+done
+
 root=$work/root
 dpkg -x "$deb" "$root" || { echo "FAIL: dpkg -x $deb"; exit 1; }
 bin=$root/usr/bin
