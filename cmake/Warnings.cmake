@@ -12,4 +12,6 @@ endfunction()
 if(CMAKE_BUILD_TYPE STREQUAL "Release")
   add_compile_options(-fstack-protector-strong)
   add_compile_definitions(_FORTIFY_SOURCE=2)
+  # Relocations read-only once loaded, as Debian's hardened programs have them.
+  add_link_options(-Wl,-z,relro -Wl,-z,now)
 endif()

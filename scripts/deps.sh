@@ -15,6 +15,7 @@ build_packages=(
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
   xvfb xauth
   dbus-daemon dbus-bin python3-dbus python3-gi
+  dpkg-dev file lintian desktop-file-utils appstream systemd
 )
 bench_packages=(libbenchmark-dev libspandsp-dev sox)
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite, the
+# Installs what is missing, then builds and runs the whole test suite, builds
+# the Debian package and checks it unpacked (lintian, the desktop, AppStream
+# and systemd files, a call answered by the unpacked programs), runs the
 # suite again under the address and undefined-behaviour sanitizers, a short
 # fuzzing run of every file loader, and the concurrency tests under the
 # thread sanitizer.
@@ -34,10 +36,15 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 run_preset debug 2>&1 | tee -a "$log"; [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 
 # The optimiser warns about things a debug build never sees; the run
-# command builds this way, so it must stay clean.
-echo "=== release: build the program"
-{ cmake --preset release -DVOCERRA_BENCH=OFF >/dev/null &&
-  cmake --build --preset release -j "$(nproc)" --target vocerra; } || status=1
+# command builds this way, so it must stay clean. The same build is
+# packaged, and the package unpacked and tried as a user would.
+echo "=== release: build the programs and the package"
+if deb=$(scripts/package.sh | tail -n 1) && [ -f "$deb" ]; then
+  echo "=== package: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
+  tests/package/check_package.sh "$deb" || status=1
+else
+  status=1
+fi
 run_preset asan 2>&1 | tee -a "$log"; [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 
 if [ -x tests/fuzz/run.sh ]; then

@@ -98,6 +98,11 @@ std::uint8_t VM_SecurityByteOf(int position, bool authentication) {
 }
 
 bool VM_StoreEmailSetup(VM_CAppCfg& cfg, int mode, const VM_SEmailPageValues* page) {
+    VM_ApplyEmailSetup(cfg, mode, page);
+    return cfg.VM_Save();
+}
+
+void VM_ApplyEmailSetup(VM_CAppCfg& cfg, int mode, const VM_SEmailPageValues* page) {
     cfg.m_nNotifyMode = static_cast<std::uint8_t>(mode);
     if (page != nullptr) {
         const VM_SSmtpSettings smtp = VM_GetPageSettings(*page);
@@ -112,5 +117,4 @@ bool VM_StoreEmailSetup(VM_CAppCfg& cfg, int mode, const VM_SEmailPageValues* pa
             cfg.m_bAttach[i] = smtp.attach[i] ? 1 : 0;
         }
     }
-    return cfg.VM_Save();
 }

@@ -65,3 +65,5 @@ std::uint8_t VM_SecurityByteOf(int position, bool authentication);
 // values as VM_GetPageSettings reads them; then the configuration is saved.
 // False when it could not be saved.
 bool VM_StoreEmailSetup(VM_CAppCfg& cfg, int mode, const VM_SEmailPageValues* page);
+// The same without the save.
+void VM_ApplyEmailSetup(VM_CAppCfg& cfg, int mode, const VM_SEmailPageValues* page);

@@ -1,6 +1,9 @@
 #include "shell/headless_app.h"
 
+#include <sys/stat.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -12,6 +15,8 @@
 #include "platform/alsa/alsa_sound_cards.h"
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
+#include "shell/instance_requests.h"
+#include "shell/instance_socket.h"
 #include "shell/line_choice.h"
 #include "shell/line_services.h"
 #include "shell/signal_thread.h"
@@ -42,9 +47,20 @@ void PrintLine(std::FILE* out, const std::string& line) {
     clearerr(out);
 }
 
+// Run by systemd with the stream going to the journal ($JOURNAL_STREAM names
+// it), a line that starts with "<7>" is filed at debug level, which the
+// user unit does not keep: its journal holds the calls and what went wrong.
+bool GoesToJournal(std::FILE* stream) {
+    const char* names = std::getenv("JOURNAL_STREAM");
+    unsigned long long device = 0, inode = 0;
+    struct stat st {};
+    return names != nullptr && std::sscanf(names, "%llu:%llu", &device, &inode) == 2 &&
+           ::fstat(::fileno(stream), &st) == 0 && st.st_dev == device && st.st_ino == inode;
+}
+
 class HeadlessFrame : public VM_CObserver {
 public:
-    explicit HeadlessFrame(const VM_SHeadlessOutput& output) : m_out(output) {}
+    explicit HeadlessFrame(const VM_SHeadlessOutput& output) : m_out(output), m_bJournal(GoesToJournal(output.log)) {}
     int Run();
     bool VM_OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -54,16 +70,23 @@ private:
     bool StartUp();
     void PrepareFolders();
     void OnQuitRequest();
+    void ServeInstanceSocket(const std::string& folder);
     void StopAnswering();
     void Log(const std::string& line) { PrintLine(m_out.log, ClockText() + "  " + line); }
+    // A call's progress, which the journal keeps only at debug level.
+    void Progress(const std::string& line) {
+        PrintLine(m_out.log, (m_bJournal ? "<7>" : "") + ClockText() + "  " + line);
+    }
 
     VM_SHeadlessOutput m_out;
+    bool m_bJournal;
     HWND m_hWnd = nullptr;
     VM_CSubject m_subject;
     std::unique_ptr<VM_CAppCfg> m_cfg;
     VM_CTollSaver m_tollSaver;
     std::unique_ptr<VM_CCallMediator> m_mediator;
     std::unique_ptr<VM_CAnswerMachine> m_machine;
+    VM_CInstanceListener m_listener;
     int m_nQuitRequests = 0;
     bool m_bStopping = false;
 };
@@ -150,7 +173,7 @@ int HeadlessFrame::Run() {
         [this](const VM_SFiledCall& call) { PrintLine(m_out.calls, VM_DescribeFiledCall(call)); });
     m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
     m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-        return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Log(line); });
+        return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Progress(line); });
     });
     m_subject.VM_AddObserver(&guard);
     m_subject.VM_AddObserver(m_mediator.get());
@@ -162,11 +185,13 @@ int HeadlessFrame::Run() {
     if (StartUp()) {
         VM_CSignalThread signals;
         signals.VM_Start(m_hWnd);
+        ServeInstanceSocket(guard.VM_GetFolder());
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        m_listener.VM_Stop();
         signals.VM_Stop();
         code = 0;
     }
@@ -187,6 +212,13 @@ void HeadlessFrame::StopAnswering() {
             if (mediator != nullptr) static_cast<VM_CCallMediator*>(mediator)->VM_StopNotices();
         },
         m_mediator.get());
+}
+
+// `vocerra config set` reaches this copy here, so a change is made by the
+// one writer of the file and never lost to its next save.
+void HeadlessFrame::ServeInstanceSocket(const std::string& folder) {
+    std::string error;
+    if (!m_listener.VM_Start(folder, m_hWnd, &error)) Log("Settings cannot be changed while running: " + error);
 }
 
 void HeadlessFrame::OnQuitRequest() {
@@ -215,6 +247,19 @@ bool HeadlessFrame::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, L
         if (wParam == m_machine->VM_Self() && lParam == VM_CALL_NOT_LOGGED)
             PrintLine(m_out.calls, ClockText() + "  call not logged (remote retrieval)");
         return false;
+    case VM_MSG_INSTANCE_REQUEST: {
+        VM_SRunningCopy copy;
+        copy.cfg = m_cfg.get();
+        copy.apply = [this](VM_EConfigEffect effect) {
+            return VM_ApplyConfigEffect(*m_cfg, m_machine.get(), effect);
+        };
+        copy.log = [this](const std::string& line) { Log(line); };
+        m_listener.VM_Answer(wParam, [&copy](const std::string& request) {
+            return VM_AnswerInstanceRequest(request, copy);
+        });
+        result = 0;
+        return true;
+    }
     case VM_MSG_RESTART_LINE:
         if (!m_bStopping || wParam != m_machine->VM_Self()) return false;
         // The line is not reopened: the call that held the stop has ended.

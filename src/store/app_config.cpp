@@ -46,8 +46,19 @@ VM_CAppCfg::VM_CAppCfg(const char* programFolder) : m_idOwner(GetCurrentThreadId
     VM_Open(programFolder);
 }
 
+VM_CAppCfg::VM_CAppCfg(const char* programFolder, VM_EAccess /*access*/)
+    : m_idOwner(GetCurrentThreadId()), m_bReadOnly(true) {
+    VM_SetDefaults();
+    m_szHome = DuplicateText(programFolder);
+    if (m_szHome != nullptr) {
+        std::string path = std::string(m_szHome) + VM_FOLDER_CONFIG + "/" + VM_CFG_FILE_NAME;
+        m_szFile = DuplicateText(path.c_str());
+    }
+    if (!VM_Load()) VM_SetFirstRunValues();
+}
+
 VM_CAppCfg::~VM_CAppCfg() {
-    VM_Save();
+    if (!m_bReadOnly) VM_Save();
     VM_ReleaseStrings();
     delete[] m_szFile;
     delete[] m_szHome;
@@ -112,13 +123,17 @@ void VM_CAppCfg::VM_Open(const char* programFolder) {
         if (m_bSetAside) VM_Save();
         return;
     }
+    VM_SetFirstRunValues();
+    VM_Save();
+    // A first start answers with the shipped greeting until the user records one.
+    VM_InstallDefaultGreeting(*this);
+}
+
+void VM_CAppCfg::VM_SetFirstRunValues() {
     VM_SetText(m_szTitle, kDefaultTitle);
     m_szDefaultPassword.VM_Set(kDefaultPassword);
     m_szPassword.VM_Set(kDefaultPassword);
     VM_SetFlag(false, VM_FLAG_REMOTE_RETRIEVAL | VM_FLAG_TOLL_SAVER);
-    VM_Save();
-    // A first start answers with the shipped greeting until the user records one.
-    VM_InstallDefaultGreeting(*this);
 }
 
 void VM_CAppCfg::VM_ReleaseStrings() {
@@ -166,6 +181,7 @@ bool VM_CAppCfg::VM_Load() {
 // Under the lock. A file that cannot be set aside is never saved over: the
 // settings then live in memory only.
 void VM_CAppCfg::VM_SetAside(const char* why) {
+    if (m_bReadOnly) return;
     if (VM_SetAsideDamagedFile(m_szFile, why)) {
         m_bSetAside = true;
         return;
@@ -175,7 +191,7 @@ void VM_CAppCfg::VM_SetAside(const char* why) {
 }
 
 bool VM_CAppCfg::VM_Save() {
-    if (m_szFile == nullptr) return false;
+    if (m_szFile == nullptr || m_bReadOnly) return false;
     if (GetCurrentThreadId() != m_idOwner) {
         VM_TRACE(g_bTraceAudio, "VM_CAppCfg::VM_Save: refused off the main thread");
         return false;

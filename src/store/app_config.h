@@ -56,6 +56,11 @@ public:
     VM_CAppCfg();
     // The same with the given program folder.
     explicit VM_CAppCfg(const char* programFolder);
+    // Read only: the file's settings (the first-run ones without a file),
+    // never saved, and a damaged file is left where it is. For a look at
+    // the settings while a running copy may be saving them.
+    enum class VM_EAccess { kReadOnly };
+    VM_CAppCfg(const char* programFolder, VM_EAccess access);
     // Saves once more.
     virtual ~VM_CAppCfg();
     VM_CAppCfg(const VM_CAppCfg&) = delete;
@@ -147,8 +152,10 @@ private:
     mutable std::mutex m_lock;
     DWORD m_idOwner;
     bool m_bSetAside = false;  // the file was set aside as damaged
+    bool m_bReadOnly = false;
 
     void VM_SetDefaults();
+    void VM_SetFirstRunValues();
     void VM_SetAside(const char* why);
     void VM_Open(const char* programFolder);
     void VM_ReleaseStrings();

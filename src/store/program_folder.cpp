@@ -1,8 +1,6 @@
 #include "store/program_folder.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 
@@ -27,15 +25,13 @@ std::string ExecutableFolder() {
     return result;
 }
 
-// Tried rather than asked: access() says yes to the superuser even on a folder
-// a read-only mount or a pseudo file system will refuse.
-bool CanCreateFilesIn(const std::string& folder) {
-    std::string probe = folder + "/.vocerra-probe-XXXXXX";
-    int fd = ::mkstemp(probe.data());
-    if (fd < 0) return false;
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return true;
+// A program folder left beside the executable by a portable copy (or an
+// earlier version, which kept its files there) is recognised by its
+// configuration file.
+bool HoldsProgramFolder(const std::string& folder) {
+    struct stat info {};
+    const std::string cfg = folder + "/Config/Vocerra.Cfg";
+    return ::stat(cfg.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // Where the program folder is when the executable's own path is unknown.
@@ -78,9 +74,11 @@ std::string VM_ChooseProgramFolder(const char* configuredHome, const std::string
         VM_MakeFolders(folder);
         return folder;
     }
+    // Never a fresh folder beside the executable: a build tree's is deleted
+    // by a clean build, and the choice must not depend on where it started.
     std::string folder = executableFolder.empty() ? CurrentFolder() : executableFolder;
-    if (!folder.empty() && CanCreateFilesIn(folder)) return folder;
-    std::string fallback = UserDataFolder();
-    if (!fallback.empty() && VM_MakeFolders(fallback)) return fallback;
+    if (!folder.empty() && HoldsProgramFolder(folder)) return folder;
+    std::string userData = UserDataFolder();
+    if (!userData.empty() && VM_MakeFolders(userData)) return userData;
     return folder;
 }

@@ -52,7 +52,9 @@ std::vector<std::string> VM_ShippedDataFolders() {
     if (configured != nullptr && configured[0] != '\0') folders.emplace_back(configured);
     std::string executable = ExecutableFolder();
     if (!executable.empty()) folders.push_back(executable + "/" VOCERRA_INSTALLED_DATA_RELATIVE);
-    folders.emplace_back(VOCERRA_SHIPPED_DATA_DIR);
+    // Only a program still in its build tree looks there: an installed copy
+    // must not take files from wherever it happened to be built.
+    if (executable.rfind(VOCERRA_BUILD_TREE "/", 0) == 0) folders.emplace_back(VOCERRA_SHIPPED_DATA_DIR);
     folders.emplace_back(VOCERRA_INSTALLED_DATA_DIR);
     return folders;
 }

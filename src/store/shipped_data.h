@@ -10,7 +10,8 @@ class VM_CAppCfg;
 
 // Folders that may hold the shipped files, in the order they are tried:
 // $VOCERRA_DATA when set, the data folder beside an installed executable
-// ("../share/vocerra"), the build's own, and the configured install folder.
+// ("../share/vocerra"), the build's own (for a program in its build tree
+// only), and the configured install folder.
 // Each holds the subfolders "Prompt" and "Greeting".
 std::vector<std::string> VM_ShippedDataFolders();
 

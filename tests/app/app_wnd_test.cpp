@@ -32,6 +32,7 @@
 #include "lines/sim/sim_line_service.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/win32.h"
+#include "shell/config_command.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
 #include "store/call_log_model.h"
@@ -214,6 +215,35 @@ TEST_F(AppWndTest, ExitDuringACallFilesItAndTheCloseBoxOnlyHides) {
         filed = filed || (name != nullptr && std::string(name) == "Dora");
     }
     EXPECT_TRUE(filed) << "the call in progress at exit is in the Inbox's list";
+}
+
+// `vocerra config set` while the window runs: the window's copy makes the
+// change, so its call log shows the mailbox column at once.
+TEST_F(AppWndTest, ConfigSetFromAnotherProcessIsAppliedByTheWindowsCopy) {
+    testsupport::ScopedEnv home{"VOCERRA_HOME", m_home.path().c_str()};
+    testsupport::ScopedEnv runtime{"VOCERRA_RUNTIME_DIR", m_runtime.path().c_str()};
+    const auto hasMailboxColumn = [this] {
+        QTreeWidget* list = Views().VM_GetListView(VM_CMainViews::Page::kMessages);
+        for (int column = 0; column < list->columnCount(); ++column)
+            if (list->headerItem()->text(column) == QStringLiteral("Mailbox")) return true;
+        return false;
+    };
+    ASSERT_FALSE(hasMailboxColumn());
+    std::atomic<bool> done{false};
+    int code = -1;
+    std::FILE* out = std::tmpfile();
+    std::thread command([&] {
+        code = VM_RunConfigCommand({"set", "Mailboxes", "multiple"}, out, out);
+        done = true;
+    });
+    apptest::PumpUntil([&] { return done.load(); });
+    command.join();
+    std::fclose(out);
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(m_app->VM_GetCfg()->VM_IsFlag(VM_FLAG_SINGLE_MAILBOX));
+    EXPECT_TRUE(hasMailboxColumn());
+    const VM_CAppCfg saved(m_home.path().c_str(), VM_CAppCfg::VM_EAccess::kReadOnly);
+    EXPECT_FALSE(saved.VM_IsFlag(VM_FLAG_SINGLE_MAILBOX)) << "saved by the running copy";
 }
 
 TEST_F(AppWndTest, ASecondStartBringsBackAHiddenOrMinimisedWindow) {

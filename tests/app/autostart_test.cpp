@@ -65,4 +65,15 @@ TEST(AutostartExecLine, RefusesPathsTheEntryCannotCarry) {
     EXPECT_FALSE(VM_AutostartExecLine("/opt/voc\nerra"));
 }
 
+// Started at login without the environment it was enabled in, the copy must
+// still find the program folder $VOCERRA_HOME chose.
+TEST_F(AutostartTest, AProgramFolderFromTheEnvironmentTravelsWithTheEntry) {
+    testsupport::ScopedEnv home{"VOCERRA_HOME", m_dir.path().c_str()};
+    ASSERT_TRUE(VM_SetAutostart(true));
+    const std::string entry = testsupport::ReadFileBytes(VM_GetAutostartPath());
+    EXPECT_NE(std::string::npos, entry.find("\nExec=env \"VOCERRA_HOME=" + m_dir.path() + "\" \"/")) << entry;
+    EXPECT_EQ(R"(env "VOCERRA_HOME=/srv/a\\$b" "/usr/bin/vocerra")", VM_AutostartExecLine("/usr/bin/vocerra", "/srv/a$b"));
+    EXPECT_FALSE(VM_AutostartExecLine("/usr/bin/vocerra", "relative/home"));
+}
+
 }  // namespace

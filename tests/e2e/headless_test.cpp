@@ -201,6 +201,32 @@ TEST_F(Headless, TollSaverRingsTwoMoreTimesUntilAMessageWaits) {
     EXPECT_EQ(2, NumberAfter(second.output, "rang")) << "a message waits: the configured rings\n" << second.output;
 }
 
+// A change made while the copy runs is applied by it, and its own save at
+// exit does not put the old value back.
+TEST_F(Headless, ConfigSetReachesTheRunningCopyAndOutlivesItsExit) {
+    StartVocerra();
+    const Finished refused = RunProgram(VOCERRA_BIN, {"config", "set", "Rings", "100"}, Env(), 60);
+    EXPECT_EQ(1, refused.exitCode);
+    EXPECT_NE(refused.output.find("1 to 99"), std::string::npos) << refused.output;
+    const Finished set = RunProgram(VOCERRA_BIN, {"config", "set", "Rings", "4"}, Env(), 60);
+    EXPECT_EQ(0, set.exitCode) << set.output;
+    EXPECT_NE(set.output.find("running Vocerra"), std::string::npos) << set.output;
+
+    Finished call;
+    CallAndWaitForLine({"--from", "5550123", "--hang-up-after", "1"}, &call);
+    EXPECT_EQ(4, NumberAfter(call.output, "rang")) << call.output;
+    const Finished listed = RunProgram(VOCERRA_BIN, {"messages", "inbox"}, Env(), 60);
+    EXPECT_EQ(0, listed.exitCode) << listed.output;
+    EXPECT_NE(listed.output.find("5550123"), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("new"), std::string::npos) << listed.output;
+
+    m_vocerra->Signal(SIGTERM);
+    EXPECT_EQ(0, m_vocerra->Wait());
+    m_vocerra.reset();
+    const VM_CAppCfg cfg(m_dir.path().c_str(), VM_CAppCfg::VM_EAccess::kReadOnly);
+    EXPECT_EQ(4, cfg.m_nRings);
+}
+
 TEST_F(Headless, CallTimeLimitEndsALongMessage) {
     m_cfg->m_nMaxCallMinutes = 1;
     m_cfg->m_nSilenceSeconds = 0;  // only the limit may end it

@@ -1,7 +1,8 @@
 // The windowed program as a process: a second start shows the running
-// copy's window and ends with 1; SIGTERM ends it cleanly; without any
-// display the program says so and answers without windows; a message puts
-// up a desktop notification that the program's end withdraws.
+// copy's window and ends with 1, or says that the running copy has none;
+// SIGTERM ends it cleanly; without any display the program says so and
+// answers without windows; a message puts up a desktop notification that the
+// program's end withdraws.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -48,6 +49,16 @@ TEST_F(WindowedVocerra, ASecondStartShowsTheFirstAndEndsWithOne) {
     EXPECT_NE(std::string::npos, second.output.find("its window is shown")) << second.output;
     EXPECT_TRUE(m_vocerra->Running());
     // The fixture's end: SIGTERM, and a clean exit with 0.
+}
+
+// The user service runs the copy without windows: a start on the desktop
+// says so instead of that the running copy did not answer.
+TEST_F(WindowedVocerra, AStartWhileTheCopyWithoutWindowsRunsSaysSo) {
+    StartVocerra();
+    const Finished second = RunProgram(VOCERRA_BIN, {}, WindowedEnv());
+    EXPECT_EQ(1, second.exitCode) << second.output;
+    EXPECT_NE(std::string::npos, second.output.find("running for this user without windows")) << second.output;
+    EXPECT_TRUE(m_vocerra->Running());
 }
 
 // A first start has no line chosen: it answers on the voice line there is

@@ -116,17 +116,31 @@ TEST(ConfigPaths, ProgramFolderComesFromTheEnvironmentAndIsCreated) {
     EXPECT_TRUE(FileExists(dir.path() + "/a/b/Config/Vocerra.Cfg"));
 }
 
-TEST(ConfigPaths, UnwritableExecutableFolderFallsBackToTheUserDataFolder) {
+// A writable executable folder is no reason to keep messages beside the
+// program (a build tree's are lost to a clean build); only a program folder
+// already there, a portable copy's, is still used.
+TEST(ConfigPaths, ExecutableFolderIsUsedOnlyWhenItHoldsAProgramFolder) {
     TempDir dir;
     ScopedEnv data("XDG_DATA_HOME", (dir.path() + "/data/").c_str());
-    std::string fallback = VM_ChooseProgramFolder(nullptr, "/proc/self");
-    std::string writable = VM_ChooseProgramFolder("", dir.path());
-    EXPECT_EQ(fallback, dir.path() + "/data/vocerra");
-    EXPECT_TRUE(FileExists(fallback));
-    EXPECT_EQ(writable, dir.path());
+    const std::string executable = dir.path() + "/bin";
+    ASSERT_TRUE(VM_MakeFolders(executable));
+    EXPECT_EQ(VM_ChooseProgramFolder(nullptr, "/proc/self"), dir.path() + "/data/vocerra");
+    EXPECT_EQ(VM_ChooseProgramFolder("", executable), dir.path() + "/data/vocerra");
+    EXPECT_TRUE(FileExists(dir.path() + "/data/vocerra"));
+    EXPECT_FALSE(FileExists(executable + "/Config"));
+
+    testsupport::WriteFileBytes(executable + "/Config", "");  // not a program folder
+    EXPECT_EQ(VM_ChooseProgramFolder(nullptr, executable), dir.path() + "/data/vocerra");
+    std::filesystem::remove(executable + "/Config");
+    ASSERT_TRUE(VM_MakeFolders(executable + "/Config"));
+    testsupport::WriteFileBytes(executable + "/Config/Vocerra.Cfg", "");
+    EXPECT_EQ(VM_ChooseProgramFolder(nullptr, executable), executable);
 }
 
-TEST(ConfigPaths, UnknownExecutablePathUsesTheCurrentDirectory) {
+TEST(ConfigPaths, UnknownExecutablePathUsesTheCurrentDirectoryOnlyWhenItHoldsAProgramFolder) {
     TempDir dir(true);
+    ScopedEnv data("XDG_DATA_HOME", (dir.path() + "/data").c_str());
+    EXPECT_EQ(VM_ChooseProgramFolder(nullptr, ""), dir.path() + "/data/vocerra");
+    { VM_CAppCfg cfg(std::filesystem::current_path().string().c_str()); }
     EXPECT_EQ(VM_ChooseProgramFolder(nullptr, ""), std::filesystem::current_path().string());
 }

@@ -8,18 +8,11 @@
 #include "app/frame/app_icons.h"
 #include "app/dialogs/record_dialogs.h"
 #include "shell/version.h"
-#include "store/app_config.h"
 
-namespace {
-
-QString ProductTitle(const VM_CAppCfg& cfg) {
-    return cfg.m_szTitle != nullptr ? QString::fromLocal8Bit(cfg.m_szTitle) : QStringLiteral("Vocerra");
-}
-
-}  // namespace
-
-VM_CAboutDialog::VM_CAboutDialog(const VM_CAppCfg& cfg, QWidget* parent) : QDialog(parent) {
-    const QString title = ProductTitle(cfg);
+// The program's name, not the configured caption: that one carries a number
+// of its own, which beside the version would read as a second version.
+VM_CAboutDialog::VM_CAboutDialog(QWidget* parent) : QDialog(parent) {
+    const QString title = QStringLiteral("Vocerra");
     setWindowTitle(QStringLiteral("About %1").arg(title));
     setWindowIcon(VM_AppIcon());
 
@@ -57,7 +50,7 @@ VM_CAboutDialog::VM_CAboutDialog(const VM_CAppCfg& cfg, QWidget* parent) : QDial
     layout->addWidget(buttons);
 }
 
-void VM_ShowAbout(QWidget* parent, VM_CAppCfg& cfg) {
-    VM_CAboutDialog dialog(cfg, parent);
+void VM_ShowAbout(QWidget* parent) {
+    VM_CAboutDialog dialog(parent);
     dialog.exec();
 }

@@ -24,7 +24,7 @@ bool VM_EditAddressEntry(QWidget* parent, VM_CAppCfg& cfg, VM_CTree& addressTree
 // "Setup Preferences": true on OK, the configuration then saved and the
 // autostart entry written or removed.
 bool VM_ShowPreferences(QWidget* parent, VM_CAppCfg& cfg);
-void VM_ShowAbout(QWidget* parent, VM_CAppCfg& cfg);
+void VM_ShowAbout(QWidget* parent);
 void VM_ShowTips(QWidget* parent, VM_CAppCfg& cfg);
 // Opens the manual with the desktop's handler, or says why it cannot.
 void VM_OpenHelp(QWidget* parent, VM_CAppCfg& cfg);

@@ -14,6 +14,8 @@
 #include "callflow/answer_machine.h"
 #include "callflow/main_window.h"
 #include "platform/win32/win32.h"
+#include "app/views/main_views.h"
+#include "shell/instance_requests.h"
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "store/app_config.h"
@@ -78,10 +80,13 @@ void VM_CAppWnd::VM_RegisterObservers() {
 
 bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
     if (m_bAnother) {
-        const bool shown = VM_AskRunningInstanceToShow(m_guard->VM_GetFolder());
+        bool withoutWindow = false;
+        const bool shown = VM_AskRunningInstanceToShow(m_guard->VM_GetFolder(), 10, &withoutWindow);
         if (error != nullptr)
-            *error = shown ? "Vocerra is already running for this user; its window is shown."
-                           : "Vocerra is already running for this user but did not answer.";
+            *error = shown           ? "Vocerra is already running for this user; its window is shown."
+                     : withoutWindow ? "Vocerra is already running for this user without windows (vocerra "
+                                       "--headless, or its user service: systemctl --user stop vocerra)."
+                                     : "Vocerra is already running for this user but did not answer.";
         return false;
     }
     if (m_hWnd == nullptr || m_cfg == nullptr || m_cfg->m_szHome == nullptr) {
@@ -95,6 +100,7 @@ bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
     }
     VM_CMainFrame* frame = m_frame.get();
     m_instanceServer = std::make_unique<VM_CInstanceServer>(m_guard->VM_GetFolder(), [frame] { frame->VM_ShowAndRaise(); });
+    m_instanceServer->VM_SetRequestHandler([this](const std::string& request) { return VM_AnswerRequest(request); });
     if (show) m_frame->show();
     PostMessageA(m_hWnd, WM_SIZE, 0, 0);
     // The tips dialog of the start-up step runs its own loop: the window's
@@ -104,6 +110,22 @@ bool VM_CAppWnd::VM_Init(bool show, std::string* error) {
     m_signalThread->VM_Start(m_hWnd);
     m_mediator->VM_StartUp();
     return true;
+}
+
+// A change from `vocerra config set` is made here, as the set-up pages make
+// it: stored, followed by the answer machine and the views, and saved.
+std::string VM_CAppWnd::VM_AnswerRequest(const std::string& request) {
+    VM_SRunningCopy copy;
+    copy.cfg = m_cfg.get();
+    copy.apply = [this](VM_EConfigEffect effect) {
+        const std::string failed = VM_ApplyConfigEffect(*m_cfg, m_machine.get(), effect);
+        if (VM_CMainViews* views = m_mediator->VM_GetViews()) {
+            if (effect == VM_EConfigEffect::kLine) views->VM_RefreshAll();
+            views->VM_RefreshAnswerState();
+        }
+        return failed;
+    };
+    return VM_AnswerInstanceRequest(request, copy);
 }
 
 // The mediator's start-up sequence, each step's text in the progress window.

@@ -64,6 +64,8 @@ private:
     bool VM_CreateMembers();
     void VM_RegisterObservers();
     bool VM_BuildViews();
+    // A request over the instance socket other than "show": its reply.
+    std::string VM_AnswerRequest(const std::string& request);
     // The main window's own messages, once no observer took them.
     bool VM_OnOwnMessage(UINT message, WPARAM wParam, LRESULT& result);
     void VM_OnDestroy();

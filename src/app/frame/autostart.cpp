@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -47,10 +48,12 @@ std::string VM_GetAutostartPath() {
     return ConfigFolder() + "/autostart/vocerra.desktop";
 }
 
-std::optional<std::string> VM_AutostartExecLine(const std::string& program) {
-    if (program.empty() || program[0] != '/') return std::nullopt;
+namespace {
+
+// One argument of the Exec value; none for text it cannot carry.
+std::optional<std::string> QuotedArgument(const std::string& text) {
     std::string quoted = "\"";
-    for (const char c : program) {
+    for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
         // Inside the quotes ", `, $ and \ take a backslash; a backslash is
         // then doubled once more by the file's own string escapes, and a
@@ -62,10 +65,31 @@ std::optional<std::string> VM_AutostartExecLine(const std::string& program) {
     return quoted + "\"";
 }
 
+// The folder $VOCERRA_HOME names, made absolute, as the program found it.
+std::string ConfiguredProgramFolder() {
+    const char* home = std::getenv("VOCERRA_HOME");
+    if (home == nullptr || *home == '\0') return {};
+    char resolved[PATH_MAX];
+    return ::realpath(home, resolved) != nullptr ? std::string(resolved) : std::string(home);
+}
+
+}  // namespace
+
+std::optional<std::string> VM_AutostartExecLine(const std::string& program, const std::string& programFolder) {
+    if (program.empty() || program[0] != '/') return std::nullopt;
+    const std::optional<std::string> quoted = QuotedArgument(program);
+    if (!quoted || programFolder.empty()) return quoted;
+    if (programFolder[0] != '/') return std::nullopt;
+    const std::optional<std::string> setting = QuotedArgument("VOCERRA_HOME=" + programFolder);
+    if (!setting) return std::nullopt;
+    return "env " + *setting + " " + *quoted;
+}
+
 bool VM_SetAutostart(bool enable) {
     const std::string path = VM_GetAutostartPath();
     if (!enable) return std::remove(path.c_str()) == 0 || errno == ENOENT;
-    const std::optional<std::string> exec = VM_AutostartExecLine(ProgramPath());
+    // A copy started with its own program folder starts with it again.
+    const std::optional<std::string> exec = VM_AutostartExecLine(ProgramPath(), ConfiguredProgramFolder());
     if (!exec) return false;
     if (!VM_MakeFolders(ConfigFolder() + "/autostart")) return false;
     const std::string entry =

@@ -4,18 +4,18 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include "shell/instance_requests.h"
+
 namespace {
 
 constexpr char kRequest[] = "show\n";
 constexpr char kReply[] = "shown\n";
 constexpr int kWaitMs = 2000;
 constexpr int kRetryMs = 200;
+// A request longer than this is no request of ours.
+constexpr qint64 kMaxLine = 16384;
 
 }  // namespace
-
-std::string VM_InstanceSocketPath(const std::string& folder) {
-    return folder + "/instance.sock";
-}
 
 VM_CInstanceServer::VM_CInstanceServer(const std::string& folder, std::function<void()> onShow, QObject* parent)
     : QObject(parent), m_server(new QLocalServer(this)), m_onShow(std::move(onShow)) {
@@ -37,20 +37,23 @@ void VM_CInstanceServer::VM_OnConnection() {
         // dropped without effect.
         connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
             if (!peer->canReadLine()) {
-                if (peer->bytesAvailable() > 64) peer->abort();
+                if (peer->bytesAvailable() > kMaxLine) peer->abort();
                 return;
             }
-            if (peer->readLine(64) == kRequest) {
+            const QByteArray line = peer->readLine(kMaxLine + 1);
+            if (line == kRequest) {
                 if (m_onShow) m_onShow();
                 peer->write(kReply);
-                peer->flush();
+            } else if (m_answer && line.endsWith('\n')) {
+                peer->write(QByteArray::fromStdString(m_answer(line.chopped(1).toStdString()) + "\n"));
             }
+            peer->flush();
             peer->disconnectFromServer();
         });
     }
 }
 
-bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts) {
+bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts, bool* withoutWindow) {
     const QString path = QString::fromStdString(VM_InstanceSocketPath(folder));
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) QThread::msleep(kRetryMs);
@@ -60,7 +63,9 @@ bool VM_AskRunningInstanceToShow(const std::string& folder, int attempts) {
         socket.write(kRequest);
         if (!socket.waitForBytesWritten(kWaitMs)) continue;
         while (!socket.canReadLine() && socket.waitForReadyRead(kWaitMs)) {}
-        return socket.readLine(64) == kReply;
+        const QByteArray reply = socket.readLine(64);
+        if (withoutWindow != nullptr) *withoutWindow = reply.chopped(reply.endsWith('\n') ? 1 : 0) == VM_REPLY_NO_WINDOW;
+        return reply == kReply;
     }
     return false;
 }

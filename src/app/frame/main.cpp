@@ -1,12 +1,15 @@
-// The process entry: options, then the windowed program, or the one
-// without windows when asked for or when there is no display.
+// The process entry: options and the commands without windows, then the
+// windowed program, or the one without windows when asked for or when
+// there is no display.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/frame/windowed_app.h"
 #include "shell/command_line.h"
+#include "shell/config_command.h"
 #include "shell/headless_app.h"
+#include "shell/messages_command.h"
 #include "shell/version.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +22,10 @@ int main(int argc, char** argv) {
     case VM_SCommandLine::Action::kVersion:
         std::printf("vocerra %s\n", VM_GetVersion());
         return 0;
+    case VM_SCommandLine::Action::kConfig:
+        return VM_RunConfigCommand(line.commandArgs, stdout, stderr);
+    case VM_SCommandLine::Action::kMessages:
+        return VM_RunMessagesCommand(line.commandArgs, stdout, stderr);
     case VM_SCommandLine::Action::kError:
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
                      line.error.c_str(), program.c_str());

@@ -63,7 +63,7 @@ struct VM_CAppMediator::Impl {
 
 void VM_CAppMediator::Impl::RegisterDialogs() {
     commands.VM_Register(kCmdHelp, [this](void*) { return Run([this] { VM_OpenHelp(frame, *cfg); }); });
-    commands.VM_Register(kCmdAbout, [this](void*) { return Run([this] { VM_ShowAbout(frame, *cfg); }); });
+    commands.VM_Register(kCmdAbout, [this](void*) { return Run([this] { VM_ShowAbout(frame); }); });
     commands.VM_Register(kCmdTips, [this](void*) { return Run([this] { VM_ShowTips(frame, *cfg); }); });
     commands.VM_Register(kCmdPreferences,
                          [this](void*) { return Run([this] { VM_ShowPreferences(frame, *cfg); }); });
