@@ -21,7 +21,6 @@
 #include "app/frame/alert_ctrl.h"
 #include "app/frame/app_wnd.h"
 #include "app/frame/main_frame.h"
-#include "app/modal_script.h"
 #include "app/notification_bus.h"
 #include "app/qt_test_app.h"
 #include "app/queue_pump.h"
@@ -38,6 +37,7 @@
 #include "store/app_config.h"
 #include "store/call_info.h"
 #include "store/call_log_model.h"
+#include "support/qt/modal_script.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

@@ -31,15 +31,6 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     return parts;
 }
 
-// Waits (in real time, only against a hang) until done holds.
-bool WaitUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 600; ++i) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return done();
-}
-
 // A process that still runs: /proc has it, and not as a zombie waiting
 // for a parent that does not reap.
 bool Alive(const std::string& pid) {
