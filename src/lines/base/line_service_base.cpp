@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "lines/base/caller_text.h"
+
 namespace lines {
 
 namespace {
@@ -109,9 +111,9 @@ LONG LineServiceBase::GetCallInfo(DWORD callId, tapisp::CallInfoData* data) {
     if (!call->callerKnown) return 0;
     info.dwCallerIDFlags = call->caller.flags;
     data->callerIdPresent = call->caller.number.has_value();
-    data->callerId = call->caller.number.value_or("");
+    data->callerId = CallerText(call->caller.number.value_or(""));
     data->callerNamePresent = call->caller.name.has_value();
-    data->callerName = call->caller.name.value_or("");
+    data->callerName = CallerText(call->caller.name.value_or(""));
     return 0;
 }
 
