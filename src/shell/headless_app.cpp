@@ -16,6 +16,7 @@
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "shell/subject.h"
+#include "shell/terminal_text.h"
 #include "store/app_config.h"
 #include "store/folder_tree_model.h"
 #include "store/tree_node.h"
@@ -34,7 +35,7 @@ std::string ClockText() {
 }
 
 void PrintLine(std::FILE* out, const std::string& line) {
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", VM_EscapeControls(line).c_str());
     std::fflush(out);
 }
 

@@ -211,6 +211,37 @@ TEST_F(Headless, TwentyCallsInARowLeakNoThreadDescriptorOrMemory) {
 #endif
 }
 
+bool HasControl(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) return true;
+    }
+    return false;
+}
+
+// A caller's name and number reach the terminal and the call log as plain
+// text; a control character in a name of the owner's own is printed escaped.
+TEST_F(Headless, ControlCharactersInTheCallerIdNeverReachTheTerminalOrTheCallLog) {
+    AddEntry(AddFolder(0, "Friends"), {"Bob\x1b]0;owned\x07", "555-0142", nullptr, nullptr, 0});
+    StartVocerra();
+    const std::string line = CallAndWaitForLine(
+        {"--from", "555\r\n0100", "--name", "\x1b[2J<h1>Police</h1>\r\nX\xc2\x9b", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("[2J<h1>Police</h1>X (5550100)"), std::string::npos) << line;
+    const std::string known = CallAndWaitForLine({"--from", "5550142", "--hang-up-after", "1"});
+    EXPECT_NE(known.find("Bob\\x1b]0;owned\\x07"), std::string::npos) << known;
+    for (const std::string& printed : m_vocerra->OutLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    for (const std::string& printed : m_vocerra->ErrLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    bool filed = false;
+    for (auto& record : Records()) {
+        const char* number = record->VM_GetAttr(VM_CCallInfo::kAttrNumber);
+        if (number == nullptr || std::string(number) != "5550100") continue;
+        filed = true;
+        EXPECT_STREQ(record->VM_GetAttr(VM_CCallInfo::kAttrName), "[2J<h1>Police</h1>X");
+    }
+    EXPECT_TRUE(filed) << Err();
+}
+
 TEST_F(Headless, DamagedCallLogIsSetAsideTheUserIsToldAndCallsAreStillFiled) {
     m_cfg.reset();
     const std::string inbox = m_dir.file("Config/QvLV0001.Cfg");
