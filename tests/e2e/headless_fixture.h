@@ -45,7 +45,8 @@ protected:
                 {"VOCERRA_RUNTIME_DIR", m_runtime.path()},
                 {"VOCERRA_TIME_SCALE", kTimeScale},
                 {"VOCERRA_NO_SOUND_CARDS", "1"},
-                {"VOCERRA_MODEM_PORTS", ""},  // never this machine's serial ports
+                {"VOCERRA_MODEM_PORTS", m_modemPorts},  // never this machine's serial ports
+                {"VOCERRA_MODEM_LOCK_DIR", m_runtime.path()},
                 {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
     }
     // The settings are written now and left to the program from here on.
@@ -61,6 +62,10 @@ protected:
         Finished done = Call(args);
         EXPECT_EQ(0, done.exitCode) << done.output;
         if (call != nullptr) *call = done;
+        return LineAfter(before);
+    }
+    // The first line Vocerra prints after the `before` it had printed.
+    std::string LineAfter(size_t before) {
         size_t seen = 0;
         std::string line;
         m_vocerra->WaitForOut([&](const std::string& l) {
@@ -97,6 +102,7 @@ protected:
     }
 
     testsupport::TempDir m_runtime;
+    std::string m_modemPorts;  // none unless a test gives its simulated modem
     std::unique_ptr<BackgroundProgram> m_vocerra;
 };
 

@@ -11,6 +11,7 @@
 #include "audio/wave_test_files.h"
 #include "e2e/headless_fixture.h"
 #include "store/addr_entry.h"
+#include "support/modem_simulator.h"
 
 namespace e2e {
 namespace {
@@ -240,6 +241,44 @@ TEST_F(Headless, ControlCharactersInTheCallerIdNeverReachTheTerminalOrTheCallLog
         EXPECT_STREQ(record->VM_GetAttr(VM_CCallInfo::kAttrName), "[2J<h1>Police</h1>X");
     }
     EXPECT_TRUE(filed) << Err();
+}
+
+// A voice modem passes on whatever the telephone network sent: the raw
+// message may hold any byte, a formatted name an escape sequence and any
+// length a report line holds. Neither reaches the terminal or the call log
+// as it came.
+TEST_F(Headless, ControlCharactersInAModemsCallerIdNeverReachTheTerminalOrTheCallLog) {
+    modemsim::ModemSimulator modem(m_runtime.path(), modemsim::Family::kV253);
+    m_modemPorts = modem.Path();
+    StartVocerra();
+    modemsim::CallerIdSpec raw;
+    raw.unformatted = true;
+    raw.number = std::string("555\0\r\n0100", 10);
+    raw.name = "\x1b[2JEVE\r\n\xc2\x9b";
+    modemsim::CallerIdSpec formatted;
+    formatted.number = "5550101";
+    formatted.name = "\x1b]0;owned\x07" + std::string(200, 'M');
+    std::vector<std::string> lines;
+    for (const modemsim::CallerIdSpec& caller : {raw, formatted}) {
+        const size_t before = m_vocerra->OutLines().size();
+        for (int ring = 0; ring < 10 && !modem.OffHook(); ++ring) {
+            modem.Ring();
+            if (ring == 0) modem.SendCallerId(caller);
+            modem.WaitFor([&] { return modem.OffHook(); }, 1000);
+        }
+        ASSERT_TRUE(modem.OffHook()) << "never answered\n" << Err();
+        modem.Report('l');
+        lines.push_back(LineAfter(before));
+        ASSERT_TRUE(modem.WaitFor([&] { return !modem.OffHook(); })) << Err();
+    }
+    const std::string bounded = "]0;owned" + std::string(120, 'M');
+    EXPECT_NE(lines[0].find("[2JEVE (5550100)"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(bounded + " (5550101)"), std::string::npos) << lines[1];
+    for (const std::string& printed : m_vocerra->OutLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    std::vector<std::string> filed;
+    for (auto& record : Records())
+        if (const char* name = record->VM_GetAttr(VM_CCallInfo::kAttrName)) filed.emplace_back(name);
+    EXPECT_EQ(filed, (std::vector<std::string>{"[2JEVE", bounded})) << Err();
 }
 
 TEST_F(Headless, DamagedCallLogIsSetAsideTheUserIsToldAndCallsAreStillFiled) {
