@@ -93,6 +93,9 @@ void VoiceChannel::CloseIn() {
     if (m_inOpen == 0) {
         m_in.clear();
         m_inHead = 0;
+        // A reset that came as a Record was returning anyway must not cut
+        // the next device's first Record short.
+        m_cancelRecord = false;
     }
     Wake();
 }
