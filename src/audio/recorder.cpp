@@ -186,15 +186,17 @@ void VM_CRecorder::VM_TraceBuffer(const Run& run, int done, UINT index,
              header != nullptr ? winmm::LoadHeaderFlags(header) : 0u, VM_BufferState(header));
 }
 
-void VM_CRecorder::VM_TakeData(Run& run, WAVEHDR* header) {
+void VM_CRecorder::VM_TakeData(Run& run, WAVEHDR* header, bool stopping) {
     const DWORD n = header->dwBytesRecorded;
     run.started = true;
     run.lastData = GetTickCount();
     BYTE* data = reinterpret_cast<BYTE*>(header->lpData);
     VM_ProcessBuffer(run.processor.get(), run.compressor.get(), run.silence.get(), run.busy.get(),
                      run.dial.get(), data, n);
-    VM_DetectorAction(run.silence.get(), run.busy.get(), run.dial.get(),
-                      static_cast<LONG>(n / run.processor->VM_GetBytesPerSample()));
+    // Once stopped, the owner hears of nothing more.
+    if (!stopping)
+        VM_DetectorAction(run.silence.get(), run.busy.get(), run.dial.get(),
+                          static_cast<LONG>(n / run.processor->VM_GetBytesPerSample()));
     if (run.silence->VM_IsDetected() || (run.busy && run.busy->VM_IsDetected()) ||
         (run.dial && run.dial->VM_IsDetected())) {
         // The sound that ended the message is not kept.
@@ -261,6 +263,9 @@ bool VM_CRecorder::VM_HandleBuffer(Run& run, int& done) {
     VM_UnprepareHeader(header);
     EnterCriticalSection(&m_cs);
     if (m_bStop.load() || run.tone) {
+        // The sound the device had received when it was stopped is the end
+        // of the message, not to be lost.
+        if (returned && !run.tone && header->dwBytesRecorded > 0) VM_TakeData(run, header, true);
         LeaveCriticalSection(&m_cs);
         VM_MarkBufferFree(header);
         ++done;
@@ -268,7 +273,7 @@ bool VM_CRecorder::VM_HandleBuffer(Run& run, int& done) {
     }
     if (returned) {
         if (header->dwBytesRecorded > 0)
-            VM_TakeData(run, header);
+            VM_TakeData(run, header, false);
         else
             VM_TakeEmpty(run);
     }

@@ -58,7 +58,9 @@ private:
     // One buffer of a pass: false when the pass must end at it (the driver
     // still has it). Counts it in done when it leaves the rotation.
     bool VM_HandleBuffer(Run& run, int& done);
-    void VM_TakeData(Run& run, WAVEHDR* header);
+    // Processes and writes a buffer that came back with data; stopping, it
+    // reports nothing to the owner.
+    void VM_TakeData(Run& run, WAVEHDR* header, bool stopping);
     void VM_TakeEmpty(Run& run);
     // Gives the buffer back to the driver; false (and the buffer free) when
     // that fails.

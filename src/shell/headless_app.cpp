@@ -22,6 +22,7 @@
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "shell/subject.h"
+#include "shell/terminal_text.h"
 #include "store/app_config.h"
 #include "store/folder_tree_model.h"
 #include "store/tree_node.h"
@@ -42,7 +43,7 @@ std::string ClockText() {
 // Whoever reads the output may have gone (`| head`): the calls are still
 // answered and filed, so a failed write is let go.
 void PrintLine(std::FILE* out, const std::string& line) {
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", VM_EscapeControls(line).c_str());
     std::fflush(out);
     clearerr(out);
 }

@@ -3,6 +3,7 @@
 // the answer machine's window.
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -63,6 +64,22 @@ TEST(CallerIDWindow, ShowsNameNumberAndTheLatestStatusOnOneLine) {
     EXPECT_EQ(window.VM_GetShownNumber(), QStringLiteral("555-0100"));
     QString answering = QString::fromLatin1(VM_GetStatusText(VM_STATUS_ANSWERING)).trimmed();
     EXPECT_EQ(window.VM_GetShownStatus(), answering);
+}
+
+// Anyone can put markup in a caller name; it shows as the characters it is.
+TEST(CallerIDWindow, MarkupInTheCallerIdIsShownAsText) {
+    VM_TestQtApp();
+    VM_CCallerIDWindow window(nullptr, kOwner, nullptr);
+    window.VM_SetCaller("<h1>Police</h1>", "<b>911</b>");
+    for (const char* text : {"<h1>Police</h1>", "<b>911</b>"}) {
+        QLabel* shown = nullptr;
+        for (QLabel* label : window.VM_GetDialog()->findChildren<QLabel*>())
+            if (label->text() == QString::fromLatin1(text)) shown = label;
+        ASSERT_NE(shown, nullptr) << text;
+        const QFontMetrics metrics = shown->fontMetrics();
+        EXPECT_GE(shown->sizeHint().width(), metrics.horizontalAdvance(QString::fromLatin1(text))) << text;
+        EXPECT_LT(shown->sizeHint().height(), 2 * metrics.height()) << text << " is rendered, not shown";
+    }
 }
 
 TEST(CallerIDWindow, HangUpPostsTheOwnersAddressAndKeepsTheWindow) {

@@ -49,7 +49,8 @@ protected:
                 {"VOCERRA_RUNTIME_DIR", m_runtime.path()},
                 {"VOCERRA_TIME_SCALE", m_timeScale},
                 {"VOCERRA_NO_SOUND_CARDS", "1"},
-                {"VOCERRA_MODEM_PORTS", ""},  // never this machine's serial ports
+                {"VOCERRA_MODEM_PORTS", m_modemPorts},  // never this machine's serial ports
+                {"VOCERRA_MODEM_LOCK_DIR", m_runtime.path()},
                 {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
     }
     // The settings are written now and left to the program from here on.
@@ -68,6 +69,10 @@ protected:
         Finished done = Call(args);
         EXPECT_EQ(0, done.exitCode) << done.output;
         if (call != nullptr) *call = done;
+        return LineAfter(before);
+    }
+    // The first line Vocerra prints after the `before` it had printed.
+    std::string LineAfter(size_t before) {
         size_t seen = 0;
         std::string line;
         m_vocerra->WaitForOut([&](const std::string& l) {
@@ -129,6 +134,7 @@ protected:
     // needs a scale a loaded machine keeps up with.
     std::string m_timeScale = "8";
     std::string m_workDir;  // where the program runs (its trace log); empty: here
+    std::string m_modemPorts;  // none unless a test gives its simulated modem
     std::unique_ptr<BackgroundProgram> m_vocerra;
 };
 

@@ -15,6 +15,7 @@
 #include "notify/new_call_notice.h"
 #include "store/addr_entry.h"
 #include "store/app_config.h"
+#include "support/modem_simulator.h"
 
 namespace e2e {
 namespace {
@@ -315,6 +316,77 @@ TEST_F(Headless, TwentyCallsInARowLeakNoThreadDescriptorOrMemory) {
     // The sanitizers' own bookkeeping grows with every allocation.
     EXPECT_LT(after.rssKb - before.rssKb, 2048) << before.rssKb << " kB -> " << after.rssKb << " kB";
 #endif
+}
+
+bool HasControl(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c < 0x20 || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) return true;
+    }
+    return false;
+}
+
+// A caller's name and number reach the terminal and the call log as plain
+// text; a control character in a name of the owner's own is printed escaped.
+TEST_F(Headless, ControlCharactersInTheCallerIdNeverReachTheTerminalOrTheCallLog) {
+    AddEntry(AddFolder(0, "Friends"), {"Bob\x1b]0;owned\x07", "555-0142", nullptr, nullptr, 0});
+    StartVocerra();
+    const std::string line = CallAndWaitForLine(
+        {"--from", "555\r\n0100", "--name", "\x1b[2J<h1>Police</h1>\r\nX\xc2\x9b", "--hang-up-after", "1"});
+    EXPECT_NE(line.find("[2J<h1>Police</h1>X (5550100)"), std::string::npos) << line;
+    const std::string known = CallAndWaitForLine({"--from", "5550142", "--hang-up-after", "1"});
+    EXPECT_NE(known.find("Bob\\x1b]0;owned\\x07"), std::string::npos) << known;
+    for (const std::string& printed : m_vocerra->OutLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    for (const std::string& printed : m_vocerra->ErrLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    bool filed = false;
+    for (auto& record : Records()) {
+        const char* number = record->VM_GetAttr(VM_CCallInfo::kAttrNumber);
+        if (number == nullptr || std::string(number) != "5550100") continue;
+        filed = true;
+        EXPECT_STREQ(record->VM_GetAttr(VM_CCallInfo::kAttrName), "[2J<h1>Police</h1>X");
+    }
+    EXPECT_TRUE(filed) << Err();
+}
+
+// A voice modem passes on whatever the telephone network sent: the raw
+// message may hold any byte, a formatted name an escape sequence and any
+// length a report line holds. Neither reaches the terminal or the call log
+// as it came.
+TEST_F(Headless, ControlCharactersInAModemsCallerIdNeverReachTheTerminalOrTheCallLog) {
+    modemsim::ModemSimulator modem(m_runtime.path(), modemsim::Family::kV253);
+    m_modemPorts = modem.Path();
+    StartVocerra();
+    modemsim::CallerIdSpec raw;
+    raw.unformatted = true;
+    raw.number = std::string("555\0\r\n0100", 10);
+    raw.name = "\x1b[2JEVE\r\n\xc2\x9b";
+    modemsim::CallerIdSpec formatted;
+    formatted.number = "5550101";
+    formatted.name = "\x1b]0;owned\x07" + std::string(200, 'M');
+    std::vector<std::string> lines;
+    for (const modemsim::CallerIdSpec& caller : {raw, formatted}) {
+        const size_t before = m_vocerra->OutLines().size();
+        // Rings well inside the line's give-up time, however late this
+        // thread runs on a loaded machine.
+        for (int ring = 0; ring < 30 && !modem.OffHook(); ++ring) {
+            modem.Ring();
+            if (ring == 0) modem.SendCallerId(caller);
+            modem.WaitFor([&] { return modem.OffHook(); }, 500);
+        }
+        ASSERT_TRUE(modem.OffHook()) << "never answered\n" << Err();
+        modem.Report('l');
+        lines.push_back(LineAfter(before));
+        ASSERT_TRUE(modem.WaitFor([&] { return !modem.OffHook(); })) << Err();
+    }
+    const std::string bounded = "]0;owned" + std::string(120, 'M');
+    EXPECT_NE(lines[0].find("[2JEVE (5550100)"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(bounded + " (5550101)"), std::string::npos) << lines[1];
+    for (const std::string& printed : m_vocerra->OutLines()) EXPECT_FALSE(HasControl(printed)) << printed;
+    std::vector<std::string> filed;
+    for (auto& record : Records())
+        if (const char* name = record->VM_GetAttr(VM_CCallInfo::kAttrName)) filed.emplace_back(name);
+    EXPECT_EQ(filed, (std::vector<std::string>{"[2JEVE", bounded})) << Err();
 }
 
 TEST_F(Headless, DamagedCallLogIsSetAsideTheUserIsToldAndCallsAreStillFiled) {

@@ -111,5 +111,27 @@ TEST_F(ModemCallFlowConcurrency, BlockedCallerWithTheToneHearsItTwiceAndIsNotRec
     EXPECT_TRUE(m_records[0].record->VM_GetFlags() & VM_CCallInfo::kFlagBlocked);
 }
 
+// A modem that does not answer the hang-up command is reopened, which puts
+// it on hook: the call ends for the machine all the same, whoever hung up,
+// and the next call is answered.
+TEST_F(ModemCallFlowConcurrency, ModemSilentToTheHangUpCommandStillEndsTheCallAndAnswersTheNext) {
+    const int32_t folder = AddFolder(0, "Blocked");
+    AddEntry(folder, {"Pest", "555-0199", nullptr, nullptr, VM_CAddrEntry::kFlagBlockHangUp});
+    StartMachine();
+    m_modem->IgnoreCommandsWith("+VLS=0", 1);
+    ASSERT_TRUE(RingUntilAnswered("5550199"));
+    ASSERT_TRUE(WaitForCallEnd()) << "our hang-up never completed";
+    ASSERT_EQ(m_records.size(), 1u);
+
+    ASSERT_TRUE(PumpUntil([&] { return m_service->InService(0); })) << "the modem was not reopened";
+    m_modem->IgnoreCommandsWith("+VLS=0", 1);
+    m_callsEnded = 0;
+    ASSERT_TRUE(RingUntilAnswered("5550100")) << "the next call was not answered";
+    ASSERT_TRUE(HearAtLeast("GTMain", kStarted)) << Joined(Heard());
+    m_modem->Report('l');
+    ASSERT_TRUE(WaitForCallEnd()) << "the caller's hang-up never ended the call";
+    EXPECT_EQ(m_records.size(), 2u);
+}
+
 }  // namespace
 }  // namespace modemtest

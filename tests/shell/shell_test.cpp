@@ -17,6 +17,7 @@
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "shell/subject.h"
+#include "shell/terminal_text.h"
 #include "store/app_config.h"
 #include "store/list.h"
 #include "support/file_size_limit.h"
@@ -64,6 +65,13 @@ TEST(Subject, FirstHandlerEndsTheWalkExceptForBroadcastsAndTheChainIsBounded) {
     EXPECT_EQ(VM_CSubject::kMaxObservers - 1, subject.VM_GetCount());
     subject.VM_Notify(nullptr, VM_MSG_NEW_CALL_RECORD, 0, 0, result);
     EXPECT_EQ(2, second.seen) << "the gap is closed";
+}
+
+TEST(TerminalText, ControlCharactersShowAsEscapesAndTextStaysAsItIs) {
+    EXPECT_EQ(VM_EscapeControls("Ann\x1b[2J\r\n\x7f" "B"), "Ann\\x1b[2J\\x0d\\x0a\\x7f" "B");
+    EXPECT_EQ(VM_EscapeControls("\xc2\x9b" "31m"), "\\xc2\\x9b" "31m") << "C1 CSI in UTF-8";
+    EXPECT_EQ(VM_EscapeControls("x\x9b" "31m"), "x\\x9b" "31m") << "C1 CSI as a byte of its own";
+    EXPECT_EQ(VM_EscapeControls("Ren\xc3\xa9 \xe2\x80\x9b <h1>"), "Ren\xc3\xa9 \xe2\x80\x9b <h1>");
 }
 
 TEST(CommandLine, HeadlessHelpVersionAndErrors) {

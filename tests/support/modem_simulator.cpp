@@ -211,8 +211,11 @@ void ModemSimulator::Execute(const std::string& line) {
     const std::string upper = Upper(line);
     m_commands.push_back(upper);
     if (!StartsWith(upper, "AT")) return;
-    for (const std::string& text : m_ignored)
-        if (upper.find(text) != std::string::npos) return;
+    for (auto& [text, times] : m_ignored) {
+        if (times == 0 || upper.find(text) == std::string::npos) continue;
+        if (times > 0) times--;
+        return;
+    }
     std::string body = upper.substr(2);
     std::string result = "OK";
     size_t start = 0;
@@ -425,9 +428,9 @@ void ModemSimulator::SplitDlePairs(bool on) {
     m_splitDle = on;
 }
 
-void ModemSimulator::IgnoreCommandsWith(const std::string& text) {
+void ModemSimulator::IgnoreCommandsWith(const std::string& text, int times) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_ignored.push_back(text);
+    m_ignored.emplace_back(text, times);
 }
 
 std::string ModemSimulator::Played() const {

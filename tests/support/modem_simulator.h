@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace modemsim {
@@ -58,8 +59,9 @@ public:
     // Faults.
     void Unplug();
     void Replug();
-    // Commands containing this text (upper case) get no answer at all.
-    void IgnoreCommandsWith(const std::string& text);
+    // Commands containing this text (upper case) get no answer at all, the
+    // next `times` of them (-1: every one).
+    void IgnoreCommandsWith(const std::string& text, int times = -1);
 
     // What the modem saw.
     std::string Played() const;
@@ -113,7 +115,7 @@ private:
     std::string m_audio;  // caller audio for the next recordings
     bool m_splitDle = false;
     size_t m_playPace = 0;
-    std::vector<std::string> m_ignored;
+    std::vector<std::pair<std::string, int>> m_ignored;  // text, times left
     std::string m_played;
     std::vector<std::string> m_commands;
     int m_plays = 0;

@@ -2,6 +2,7 @@
 // requests routed to the service that owns them, and a removed service
 // taking only its own calls with it.
 #include "line_harness.h"
+#include "lines/base/caller_text.h"
 #include "lines/services/line_services.h"
 #include "support/scoped_env.h"
 #include "telephony/var_structs.h"
@@ -121,6 +122,22 @@ TEST_F(DefaultLineServices, SimulatedLineIsOfferedWhenNoOtherServiceHasALine) {
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     ASSERT_EQ(VM_CTapi::VM_GetNumLines(), 1u);
     EXPECT_EQ(LineName(0), "Vocerra Simulated Line");
+}
+
+// The one filter every line's caller passes: whatever would act on a
+// terminal or a window goes, the rest of the text stays readable.
+TEST(CallerText, EscapeSequencesGoAndUtf8IsNeverCutInTwo) {
+    EXPECT_EQ(lines::CallerText("\x1b[2J\x1b]0;x\x07" "Ann\r\n\x7f"), "[2J]0;xAnn");
+    EXPECT_EQ(lines::CallerText("\xc2\x9b" "31mAnn \xc3\xa9"), "31mAnn \xc3\xa9") << "C1 CSI in UTF-8 goes";
+    EXPECT_EQ(lines::CallerText("Ren\xe9\x9b"), "Ren\xc3\xa9") << "a stray byte is Latin-1";
+    const std::string cut = lines::CallerText("a" + std::string(100, '\0') + std::string(126, 'x') + "\xe2\x82\xac");
+    EXPECT_EQ(cut, "a" + std::string(126, 'x')) << "NULs go first, then a character that does not fit whole";
+    const std::string euros = lines::CallerText([] {
+        std::string text;
+        for (int i = 0; i < 50; i++) text += "\xe2\x82\xac";
+        return text;
+    }());
+    EXPECT_EQ(euros.size(), lines::kMaxCallerText - lines::kMaxCallerText % 3);
 }
 
 }  // namespace

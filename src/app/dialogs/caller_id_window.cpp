@@ -62,8 +62,11 @@ void VM_CCallerIDWindow::VM_Build(QWidget* parentWidget) {
     m_name = new QLabel(dialog);
     m_number = new QLabel(dialog);
     m_status = new QLabel(dialog);
-    for (QLabel* label : {m_name.data(), m_number.data(), m_status.data()})
+    // The caller chose what these say: never markup.
+    for (QLabel* label : {m_name.data(), m_number.data(), m_status.data()}) {
+        label->setTextFormat(Qt::PlainText);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     m_status->setFrameShape(QFrame::StyledPanel);
     m_status->setMinimumWidth(320);
 

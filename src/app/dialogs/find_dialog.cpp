@@ -38,6 +38,8 @@ VM_CFindDialog::VM_CFindDialog(QWidget* parent, VM_SFindOptions& options, VM_CFi
     layout->addLayout(form);
     layout->addWidget(m_matchCase);
     layout->addWidget(direction);
+    // It quotes what was searched for, often a caller's name: never markup.
+    m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
     layout->addWidget(buttons);
     VM_FillHistory();

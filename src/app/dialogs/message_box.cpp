@@ -19,5 +19,7 @@ void VM_ShowMessage(QWidget* parent, const QString& text, QMessageBox::Icon icon
         return;
     }
     QMessageBox box(icon, QStringLiteral("Vocerra"), text.trimmed(), QMessageBox::Ok, parent);
+    // Texts may quote names and file names, which are never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }

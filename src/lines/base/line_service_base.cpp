@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "lines/base/caller_text.h"
 #include "lines/base/line_dev_specific.h"
 
 namespace lines {
@@ -112,9 +113,9 @@ LONG LineServiceBase::GetCallInfo(DWORD callId, tapisp::CallInfoData* data) {
     if (!call->callerKnown) return 0;
     info.dwCallerIDFlags = call->caller.flags;
     data->callerIdPresent = call->caller.number.has_value();
-    data->callerId = call->caller.number.value_or("");
+    data->callerId = CallerText(call->caller.number.value_or(""));
     data->callerNamePresent = call->caller.name.has_value();
-    data->callerName = call->caller.name.value_or("");
+    data->callerName = CallerText(call->caller.name.value_or(""));
     return 0;
 }
 

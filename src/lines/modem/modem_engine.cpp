@@ -365,7 +365,7 @@ void ModemEngine::ServeStep() {
         const std::string reason = m_remoteHangUp;
         m_remoteHangUp.clear();
         DoHangUp(false);
-        if (m_lost.empty()) m_events->OnRemoteHangUp(reason);
+        m_events->OnRemoteHangUp(reason);
         return;
     }
     if (TakeRequest(m_hangUp)) {
@@ -410,6 +410,8 @@ bool ModemEngine::GoOnHook() {
 void ModemEngine::DoHangUp(bool requested) {
     if (m_state == CallState::kConnected) {
         m_voice.SetConnected(false);
+        // A modem that does not answer is reopened, which puts it on hook;
+        // the call is over for the line whatever it answers.
         GoOnHook();
     } else if (m_state == CallState::kOffering) {
         // Dropped while ringing: the rings go on until the caller gives up.
@@ -417,7 +419,7 @@ void ModemEngine::DoHangUp(bool requested) {
     }
     m_state = CallState::kIdle;
     m_callerId = CallerIdFields{};
-    if (requested && m_lost.empty()) m_events->OnHungUp();
+    if (requested) m_events->OnHungUp();
 }
 
 void ModemEngine::Play() {

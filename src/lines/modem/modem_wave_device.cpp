@@ -39,21 +39,34 @@ public:
     ~ModemInStream() override { m_engine->Voice().CloseIn(); }
     void Play(const BYTE*, DWORD) override {}
     DWORD Record(BYTE* data, DWORD length) override {
+        return Take(data, length, [](VoiceChannel& voice, BYTE* out, size_t n) { return voice.Record(out, n); });
+    }
+    bool PacesItself() const override { return true; }
+    bool CancelRecord() override {
+        m_engine->Voice().CancelRecord();
+        return true;
+    }
+    DWORD TakeReceived(BYTE* data, DWORD length) override {
+        return Take(data, length, [](VoiceChannel& voice, BYTE* out, size_t n) { return voice.TakeReceived(out, n); });
+    }
+
+private:
+    // Sound from the channel in the device's format.
+    template <typename Read>
+    DWORD Take(BYTE* data, DWORD length, Read read) {
         VoiceChannel& voice = m_engine->Voice();
         const VoiceEncoding modem = voice.Encoding();
         // The usual case, the device in the modem's own encoding: no copy.
-        if (modem == m_format) return static_cast<DWORD>(voice.Record(data, length));
+        if (modem == m_format) return static_cast<DWORD>(read(voice, data, length));
         const size_t samples = length / BytesPerSample(m_format);
         m_raw.resize(samples * BytesPerSample(modem));
-        const size_t got = voice.Record(m_raw.data(), m_raw.size());
+        const size_t got = read(voice, m_raw.data(), m_raw.size());
         const std::string sound = ConvertVoice(m_raw.data(), got, modem, m_format);
         const size_t n = sound.size() < length ? sound.size() : length;
         std::memcpy(data, sound.data(), n);
         return static_cast<DWORD>(n);
     }
-    bool PacesItself() const override { return true; }
 
-private:
     std::shared_ptr<ModemEngine> m_engine;
     VoiceEncoding m_format;
     std::vector<BYTE> m_raw;

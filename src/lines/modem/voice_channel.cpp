@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/win32/clock.h"
 
@@ -92,6 +93,9 @@ void VoiceChannel::CloseIn() {
     if (m_inOpen == 0) {
         m_in.clear();
         m_inHead = 0;
+        // A reset that came as a Record was returning anyway must not cut
+        // the next device's first Record short.
+        m_cancelRecord = false;
     }
     Wake();
 }
@@ -99,6 +103,26 @@ void VoiceChannel::CloseIn() {
 size_t VoiceChannel::Record(BYTE* out, size_t length) {
     std::unique_lock<std::mutex> lock(m_lock);
     if (InQueued() < length) WaitForSound(lock, length);
+    const bool cancelled = std::exchange(m_cancelRecord, false);
+    const size_t n = TakeQueued(out, length);
+    if (m_recording || n == length || cancelled) return n;
+    // 16-bit silence is all zero bytes; 8-bit encodings have one byte.
+    std::memset(out + n, SilenceByte(m_encoding), length - n);
+    return length;
+}
+
+void VoiceChannel::CancelRecord() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_cancelRecord = true;
+    m_changed.notify_all();
+}
+
+size_t VoiceChannel::TakeReceived(BYTE* out, size_t length) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return TakeQueued(out, length);
+}
+
+size_t VoiceChannel::TakeQueued(BYTE* out, size_t length) {
     const size_t n = std::min(InQueued(), length);
     std::memcpy(out, m_in.data() + m_inHead, n);
     m_inHead += n;
@@ -111,10 +135,7 @@ size_t VoiceChannel::Record(BYTE* out, size_t length) {
         m_in.erase(0, m_inHead);
         m_inHead = 0;
     }
-    if (m_recording || n == length) return n;
-    // 16-bit silence is all zero bytes; 8-bit encodings have one byte.
-    std::memset(out + n, SilenceByte(m_encoding), length - n);
-    return length;
+    return n;
 }
 
 void VoiceChannel::WaitForSound(std::unique_lock<std::mutex>& lock, size_t length) {
@@ -123,7 +144,7 @@ void VoiceChannel::WaitForSound(std::unique_lock<std::mutex>& lock, size_t lengt
     const auto realDuration =
         std::chrono::milliseconds(static_cast<long>(length / BytesPerSample(m_encoding) / kSamplesPerMs));
     const auto stalled = start + kStallFactor * realDuration + kStallSlack;
-    while (InQueued() < length) {
+    while (InQueued() < length && !m_cancelRecord) {
         // In a call with nothing to play the engine is starting to record:
         // the caller's sound is about to come, not silence.
         const bool expected = m_recording || (m_connected && m_outOpen == 0 && m_out.empty());

@@ -34,6 +34,12 @@ public:
     // Up to length bytes of the caller's sound into out; silence fills what
     // the modem does not send while no recording runs. Returns the bytes.
     size_t Record(BYTE* out, size_t length);
+    // The wave-in device is reset: a Record waiting for sound, or the next
+    // one, returns at once with what has come, unfilled.
+    void CancelRecord();
+    // Up to length bytes of the caller's sound received and not yet
+    // recorded, without waiting.
+    size_t TakeReceived(BYTE* out, size_t length);
 
     // Engine side.
     struct Wanted {
@@ -59,6 +65,7 @@ public:
 private:
     void Wake();
     size_t InQueued() const { return m_in.size() - m_inHead; }
+    size_t TakeQueued(BYTE* out, size_t length);
     void WaitForSound(std::unique_lock<std::mutex>& lock, size_t length);
     // Under the lock: waits until the modem about played the queue up to end.
     void WaitPlayedThrough(std::unique_lock<std::mutex>& lock, std::uint64_t end);
@@ -80,6 +87,7 @@ private:
     std::chrono::steady_clock::time_point m_playedOutAt;
     std::string m_in;
     size_t m_inHead = 0;  // read so far from the front of m_in
+    bool m_cancelRecord = false;
 };
 
 }  // namespace modemline

@@ -68,21 +68,6 @@ bool AsksPrivacy(std::string_view privacy) {
     return false;
 }
 
-// What a caller sends ends up in the call log, notices and trace lines:
-// control characters (a %0A in a user part, a NUL) are dropped and the
-// length is bounded, as a telephone network's caller ID is.
-std::string Printable(const std::string& text) {
-    constexpr size_t kMaxLength = 128;
-    std::string out;
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) continue;
-        if (out.size() == kMaxLength) break;
-        out.push_back(c);
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string UriUser(std::string_view uri) {
@@ -112,8 +97,10 @@ CallerIdentity IdentifyCaller(const SipParty& from, const SipParty& asserted, st
         id.flags = LINECALLPARTYID_BLOCKED;
         return id;
     }
-    if (!user.empty()) id.number = Printable(user);
-    if (!name.empty()) id.name = Printable(name);
+    // Control characters and length are the line base's to mend, as for
+    // every line.
+    if (!user.empty()) id.number = user;
+    if (!name.empty()) id.name = name;
     return id;
 }
 

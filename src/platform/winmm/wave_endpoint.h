@@ -30,6 +30,13 @@ public:
     // True when Play and Record block for the sound's real duration (a
     // sound card); otherwise the device paces under the time scale.
     virtual bool PacesItself() const { return false; }
+    // Input, for a reset: a Record waiting for sound (or the next one, if
+    // none has begun) returns at once with what has come. False when the
+    // stream cannot cut a Record short.
+    virtual bool CancelRecord() { return false; }
+    // Input: up to length bytes of sound the device has received and not
+    // yet handed out, without waiting.
+    virtual DWORD TakeReceived(BYTE* /*data*/, DWORD /*length*/) { return 0; }
 };
 
 class WaveEndpoint {

@@ -82,14 +82,32 @@ void WavePort::Stop() {
 void WavePort::Reset() {
     std::unique_lock<std::mutex> lock(m_lock);
     ++m_generation;
-    if (m_direction == Direction::kIn) m_started = false;
     m_clockRunning = false;
+    if (m_direction == Direction::kIn) {
+        m_started = false;
+        CollectReceived(lock);
+    }
     // Completed under the lock, so no buffer the thread finishes can be
     // signalled after a later one.
     for (WAVEHDR* header : m_queue) Complete(header);
     m_queue.clear();
     m_wake.notify_all();
     SignalCompleted(lock);
+}
+
+void WavePort::CollectReceived(std::unique_lock<std::mutex>& lock) {
+    if (m_transferring && m_stream->CancelRecord()) {
+        m_resetAwaits = true;
+        m_transferred.wait(lock, [this] { return !m_transferring; });
+        m_resetAwaits = false;
+    }
+    for (WAVEHDR* header : m_queue) {
+        const DWORD had = header->dwBytesRecorded;
+        const DWORD room = header->dwBufferLength - had;
+        const DWORD got = room > 0 ? m_stream->TakeReceived(reinterpret_cast<BYTE*>(header->lpData) + had, room) : 0;
+        header->dwBytesRecorded = had + got;
+        if (got < room) break;
+    }
 }
 
 bool WavePort::HasQueuedBuffers() {
@@ -146,7 +164,9 @@ bool WavePort::Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std
     }
     m_scratch.resize(length);
     if (out) std::memcpy(m_scratch.data(), header->lpData, length);
-    // The stream runs unlocked so that a reset is never held up by it.
+    // The stream runs unlocked so that a reset is held up by it only as
+    // long as the stream takes to give up waiting.
+    m_transferring = true;
     lock.unlock();
     DWORD recorded = 0;
     if (out) {
@@ -155,12 +175,14 @@ bool WavePort::Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std
         recorded = m_stream->Record(m_scratch.data(), length);
     }
     lock.lock();
-    if (m_generation != generation) return false;
-    if (!out) {
+    m_transferring = false;
+    m_transferred.notify_all();
+    const bool current = m_generation == generation;
+    if (!out && !m_quit && (current || m_resetAwaits)) {
         std::memcpy(header->lpData, m_scratch.data(), recorded);
         header->dwBytesRecorded = recorded;
     }
-    return true;
+    return current;
 }
 
 void WavePort::Run() {

@@ -36,7 +36,8 @@ public:
     // Input only: recording runs between Start and Stop or Reset.
     void Start();
     void Stop();
-    // Hands back every queued buffer at once, in order.
+    // Hands back every queued buffer at once, in order; an input device's
+    // buffers first take the sound it has already received.
     void Reset();
     bool HasQueuedBuffers();
     // Ends the port's thread and hands back what is still queued; once it
@@ -54,6 +55,9 @@ private:
     // Moves the head buffer through the stream; false when a reset or the
     // end of the port took it meanwhile.
     bool Transfer(std::unique_lock<std::mutex>& lock, WAVEHDR* header, std::uint64_t generation);
+    // Input, for a reset: the recording under way ends with what it has,
+    // and the queued buffers take what the stream received after it.
+    void CollectReceived(std::unique_lock<std::mutex>& lock);
 
     const Direction m_direction;
     const WAVEFORMATEX m_format;
@@ -73,6 +77,11 @@ private:
     bool m_started = false;
     bool m_quit = false;
     bool m_clockRunning = false;
+    // The stream is moving the head buffer, without the lock; a reset
+    // waiting for it to finish takes the buffer with its sound.
+    bool m_transferring = false;
+    bool m_resetAwaits = false;
+    std::condition_variable m_transferred;
     std::chrono::steady_clock::time_point m_due;
     std::vector<BYTE> m_scratch;
     std::thread m_thread;
