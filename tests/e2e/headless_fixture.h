@@ -48,10 +48,13 @@ protected:
                 {"VOCERRA_MODEM_PORTS", ""},  // never this machine's serial ports
                 {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
     }
-    // The settings are written now and left to the program from here on.
-    void StartVocerra() {
+    // The settings are written now and left to the program from here on;
+    // a wrapper ("ip netns exec NAME") runs it.
+    void StartVocerra(std::vector<std::string> wrapper = {}) {
         m_cfg.reset();
-        m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env());
+        wrapper.insert(wrapper.end(), {VOCERRA_BIN, "--headless"});
+        m_vocerra = std::make_unique<BackgroundProgram>(
+            wrapper.front(), std::vector<std::string>(wrapper.begin() + 1, wrapper.end()), Env());
         ASSERT_TRUE(m_vocerra->WaitForOut(Contains("Vocerra answering on line 0"))) << Err();
     }
     Finished Call(std::vector<std::string> args) { return RunProgram(VOCERRA_CALL_BIN, args, Env()); }
