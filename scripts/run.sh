@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 cmake --preset release -DVOCERRA_BENCH=OFF >/dev/null
-cmake --build --preset release --target vocerra vocerra-call
+cmake --build --preset release --target vocerra vocerra-call vocerra-sip-setup
 export VOCERRA_HOME="${VOCERRA_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/vocerra}"
 mkdir -p "$VOCERRA_HOME"
 exec build/release/src/app/vocerra "$@"
