@@ -39,15 +39,17 @@ const VM_SModemTable& OneModemWithoutSound() {
     return table;
 }
 
+VM_SModemTable TwoVoiceLines(const char* first, const char* second, DWORD secondDigits) {
+    VM_SModemTable t{};
+    t.entries[0] = SampleModem(first, 0, 1, 1);
+    t.entries[1] = SampleModem(second, 1, 2, secondDigits);
+    t.nCount = t.nVoiceCount = 2;
+    t.voiceIndexes[1] = 1;
+    return t;
+}
+
 const VM_SModemTable& TwoVoiceModems() {
-    static VM_SModemTable table = [] {
-        VM_SModemTable t{};
-        t.entries[0] = SampleModem("Simulated Line 1", 0, 1, 1);
-        t.entries[1] = SampleModem("USB Voice Modem", 1, 2, 0);
-        t.nCount = t.nVoiceCount = 2;
-        t.voiceIndexes[1] = 1;
-        return t;
-    }();
+    static VM_SModemTable table = TwoVoiceLines("Simulated Line 1", "USB Voice Modem", 0);
     return table;
 }
 
@@ -68,14 +70,7 @@ VM_SCREENSHOT_SCENE(setup_modem_several) {
 
 // A modem and the SIP line, whose provider refused the password.
 VM_SCREENSHOT_SCENE(setup_modem_sip_refused) {
-    static VM_SModemTable table = [] {
-        VM_SModemTable t{};
-        t.entries[0] = SampleModem("Voice Modem (ttyACM0)", 0, 1, 1);
-        t.entries[1] = SampleModem("SIP Line (5551234@sip.example.net)", 1, 2, 1);
-        t.nCount = t.nVoiceCount = 2;
-        t.voiceIndexes[1] = 1;
-        return t;
-    }();
+    static VM_SModemTable table = TwoVoiceLines("Voice Modem (ttyACM0)", "SIP Line (5551234@sip.example.net)", 1);
     static char runtime[] = "/tmp/vocerra-scene-XXXXXX";
     if (::mkdtemp(runtime) != nullptr) ::setenv("VOCERRA_RUNTIME_DIR", runtime, 1);
     sipline::RegistrationStatus refused;
