@@ -273,6 +273,8 @@ void RegisterClient::Unregister(std::function<void()> done) {
         done();
         return;
     }
+    // Credentials of an attempt not yet answered may be the wrong ones.
+    if (!s.registered) sip_auth_reset(s.auth);
     s.removing = true;
     s.removed = std::move(done);
     s.challenges = 0;
