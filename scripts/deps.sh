@@ -12,6 +12,7 @@ build_packages=(
   espeak-ng sox
   clang libclang-rt-14-dev
   libre-dev librem-dev sip-tester baresip
+  kamailio iproute2 nftables conntrack
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 fonts-dejavu-core
   xvfb xauth
   dbus-daemon dbus-bin python3-dbus python3-gi

@@ -7,5 +7,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
 cmake --preset release -DVOCERRA_BENCH=OFF >/dev/null
-cmake --build --preset release --target vocerra vocerra-call
+cmake --build --preset release --target vocerra vocerra-call vocerra-sip-setup
 exec build/release/src/app/vocerra "$@"

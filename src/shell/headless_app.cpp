@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -12,6 +13,7 @@
 #include "callflow/main_window.h"
 #include "callflow/modem_table.h"
 #include "callflow/toll_saver.h"
+#include "diag/user_notice.h"
 #include "platform/alsa/alsa_sound_cards.h"
 #include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
@@ -58,6 +60,31 @@ bool GoesToJournal(std::FILE* stream) {
     return names != nullptr && std::sscanf(names, "%llu:%llu", &device, &inode) == 2 &&
            ::fstat(::fileno(stream), &st) == 0 && st.st_dev == device && st.st_ino == inode;
 }
+
+// Notices come from any thread (the SIP line's registration from its own).
+std::atomic<std::FILE*> g_noticeOut{nullptr};
+
+void PrintNotice(const char* text) {
+    if (std::FILE* out = g_noticeOut.load()) PrintLine(out, ClockText() + "  " + text);
+}
+
+// Notices go to the log, stamped like its other lines, while the frame runs.
+class NoticesToLog {
+public:
+    explicit NoticesToLog(std::FILE* log) {
+        g_noticeOut = log;
+        m_previous = VM_SetUserNoticeHandler(PrintNotice);
+    }
+    ~NoticesToLog() {
+        VM_SetUserNoticeHandler(m_previous);
+        g_noticeOut = nullptr;
+    }
+    NoticesToLog(const NoticesToLog&) = delete;
+    NoticesToLog& operator=(const NoticesToLog&) = delete;
+
+private:
+    VM_UserNoticeHandler m_previous = nullptr;
+};
 
 class HeadlessFrame : public VM_CObserver {
 public:
@@ -158,6 +185,7 @@ int HeadlessFrame::Run() {
         return 1;
     }
     alsa::InstallSoundCards();
+    NoticesToLog notices(m_out.log);
     VM_CLineServices lines;
     std::string error;
     if (!lines.VM_Start(&error)) {

@@ -20,8 +20,10 @@
 #include "app/setup/modem_page.h"
 #include "app/setup/setup_wizards.h"
 #include "callflow/answer_machine.h"
+#include "lines/sip/registration_status.h"
 #include "platform/tapi/tapi_constants.h"
 #include "store/app_config.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -213,6 +215,25 @@ TEST_F(ModemSetupTest, SeveralModemsListTheVoiceOnesOrAll) {
     data.VM_List()->setCurrentRow(1);
     data.VM_Forward();
     EXPECT_EQ(data.VM_GetLineId(), 2);
+}
+
+TEST_F(ModemSetupTest, SipLineShowsTheRegistrationOfTheRunningProgram) {
+    testsupport::TempDir runtime;
+    testsupport::ScopedEnv folder("VOCERRA_RUNTIME_DIR", runtime.path().c_str());
+    sipline::RegistrationStatus refused;
+    refused.state = sipline::RegistrationStatus::State::kFailed;
+    refused.lastStatus = 403;
+    refused.lastReason = "Forbidden";
+    refused.nextRetryMs = 30000;
+    ASSERT_TRUE(sipline::WriteRegistrationFile({"SIP Line (ann@sip.example.net)", DescribeRegistration(refused)}));
+    g_modemTable = Table({Modem("Voice A", 0, kVoiceMedia), Modem("SIP Line (ann@sip.example.net)", 1, kVoiceMedia)});
+    VM_CModemPage page(nullptr, g_modemTable, 1);
+    const std::string shown = page.VM_Registration()->text().toStdString();
+    EXPECT_FALSE(page.VM_Registration()->isHidden());
+    EXPECT_EQ(shown.rfind("Registration: refused (next try at ", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\nLast answer: 403 Forbidden"), std::string::npos) << shown;
+    page.VM_List()->setCurrentRow(0);
+    EXPECT_TRUE(page.VM_Registration()->isHidden()) << "a modem has no registration";
 }
 
 TEST_F(ModemSetupTest, CallPageFieldRanges) {

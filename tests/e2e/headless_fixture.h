@@ -53,11 +53,13 @@ protected:
                 {"VOCERRA_MODEM_LOCK_DIR", m_runtime.path()},
                 {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
     }
-    // The settings are written now and left to the program from here on.
-    void StartVocerra() {
+    // The settings are written now and left to the program from here on;
+    // a wrapper ("ip netns exec NAME") runs it.
+    void StartVocerra(std::vector<std::string> wrapper = {}) {
         m_cfg.reset();
-        m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env(),
-                                                        m_workDir);
+        wrapper.insert(wrapper.end(), {VOCERRA_BIN, "--headless"});
+        m_vocerra = std::make_unique<BackgroundProgram>(
+            wrapper.front(), std::vector<std::string>(wrapper.begin() + 1, wrapper.end()), Env(), m_workDir);
         ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     }
     Finished Call(std::vector<std::string> args) { return RunProgram(VOCERRA_CALL_BIN, args, Env()); }

@@ -16,8 +16,6 @@
 #include "callflow/main_window.h"
 #include "callflow/single_mailbox_ctrl.h"
 #include "platform/win32/clock.h"
-#include "platform/winmm/g711.h"
-#include "platform/winmm/wave_file_io.h"
 #include "sip/sip_fixture.h"
 #include "store/address_book.h"
 #include "store/app_config.h"
@@ -60,14 +58,8 @@ protected:
     // caller (they are 16-bit files: each sample through the encoder).
     void AddCodedPrompts() {
         auto add = [this](const std::string& name, const std::string& path) {
-            WAVEFORMATEX format{};
-            std::string data;
-            if (path.empty() || !winmm::ReadWaveFile(path, &format, &data)) return;
-            std::string coded;
-            for (std::int16_t s : winmm::DecodeSamples(format, reinterpret_cast<const BYTE*>(data.data()),
-                                                       static_cast<DWORD>(data.size())))
-                coded.push_back(static_cast<char>(g711::LinearToULaw(s)));
-            m_clips[name] = coded;
+            std::string coded = ULawOfWave(path);
+            if (!coded.empty()) m_clips[name] = coded;
         };
         for (int n = 0; n < 400; ++n) {
             char name[16];

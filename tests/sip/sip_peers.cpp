@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/winmm/g711.h"
+#include "platform/winmm/wave_file_io.h"
 #include "platform/winmm/wave_port.h"
 
 namespace siptest {
@@ -111,11 +112,11 @@ std::string PeerProcess::Log() const {
     return ss.str();
 }
 
-RtpPeer::RtpPeer() {
+RtpPeer::RtpPeer(const std::string& address) {
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
     socklen_t len = sizeof a;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
@@ -316,6 +317,17 @@ double ShareFound(const std::string& recorded, const std::string& sent) {
         if (recorded.find(sent.substr(at, piece)) != std::string::npos) found++;
     }
     return pieces == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(pieces);
+}
+
+std::string ULawOfWave(const std::string& path) {
+    WAVEFORMATEX format{};
+    std::string data;
+    if (path.empty() || !winmm::ReadWaveFile(path, &format, &data)) return {};
+    std::string coded;
+    for (std::int16_t sample : winmm::DecodeSamples(format, reinterpret_cast<const BYTE*>(data.data()),
+                                                    static_cast<DWORD>(data.size())))
+        coded.push_back(static_cast<char>(g711::LinearToULaw(sample)));
+    return coded;
 }
 
 }  // namespace siptest

@@ -53,7 +53,9 @@ struct RtpSeen {
 // packets to where it came from.
 class RtpPeer {
 public:
-    RtpPeer();
+    // On a free port of address (an IPv4 address of the calling thread's
+    // network namespace).
+    explicit RtpPeer(const std::string& address = "127.0.0.1");
     ~RtpPeer();
     RtpPeer(const RtpPeer&) = delete;
     RtpPeer& operator=(const RtpPeer&) = delete;
@@ -122,5 +124,9 @@ namespace siptest {
 // The share of sent's 20 ms pieces found in recorded: a recording over a
 // network may lose a packet on a loaded machine, but not more.
 double ShareFound(const std::string& recorded, const std::string& sent);
+
+// A WAVE file's samples as the line codes them for a PCMU caller; empty
+// when the file cannot be read.
+std::string ULawOfWave(const std::string& path);
 
 }  // namespace siptest

@@ -1,6 +1,8 @@
 // The pages of the modem and e-mail set-up commands: the modem page for no,
 // one and several modems, the call page, both e-mail pages, and the test
 // message's progress window after a failure.
+#include <stdlib.h>
+
 #include <cstring>
 
 #include "app/setup/call_page.h"
@@ -8,6 +10,7 @@
 #include "app/setup/modem_page.h"
 #include "app/setup/remote_page.h"
 #include "app/setup/test_email_progress.h"
+#include "lines/sip/registration_status.h"
 #include "platform/tapi/tapi_constants.h"
 #include "scene_registry.h"
 #include "store/app_config.h"
@@ -36,15 +39,17 @@ const VM_SModemTable& OneModemWithoutSound() {
     return table;
 }
 
+VM_SModemTable TwoVoiceLines(const char* first, const char* second, DWORD secondDigits) {
+    VM_SModemTable t{};
+    t.entries[0] = SampleModem(first, 0, 1, 1);
+    t.entries[1] = SampleModem(second, 1, 2, secondDigits);
+    t.nCount = t.nVoiceCount = 2;
+    t.voiceIndexes[1] = 1;
+    return t;
+}
+
 const VM_SModemTable& TwoVoiceModems() {
-    static VM_SModemTable table = [] {
-        VM_SModemTable t{};
-        t.entries[0] = SampleModem("Simulated Line 1", 0, 1, 1);
-        t.entries[1] = SampleModem("USB Voice Modem", 1, 2, 0);
-        t.nCount = t.nVoiceCount = 2;
-        t.voiceIndexes[1] = 1;
-        return t;
-    }();
+    static VM_SModemTable table = TwoVoiceLines("Simulated Line 1", "USB Voice Modem", 0);
     return table;
 }
 
@@ -61,6 +66,20 @@ VM_SCREENSHOT_SCENE(setup_modem_one) {
 
 VM_SCREENSHOT_SCENE(setup_modem_several) {
     return new VM_CModemPage(nullptr, TwoVoiceModems(), 1);
+}
+
+// A modem and the SIP line, whose provider refused the password.
+VM_SCREENSHOT_SCENE(setup_modem_sip_refused) {
+    static VM_SModemTable table = TwoVoiceLines("Voice Modem (ttyACM0)", "SIP Line (5551234@sip.example.net)", 1);
+    static char runtime[] = "/tmp/vocerra-scene-XXXXXX";
+    if (::mkdtemp(runtime) != nullptr) ::setenv("VOCERRA_RUNTIME_DIR", runtime, 1);
+    sipline::RegistrationStatus refused;
+    refused.state = sipline::RegistrationStatus::State::kFailed;
+    refused.lastStatus = 401;
+    refused.lastReason = "Unauthorized";
+    refused.nextRetryMs = 30000;
+    sipline::WriteRegistrationFile({table.entries[1].szName, sipline::DescribeRegistration(refused)});
+    return new VM_CModemPage(nullptr, table, 1);
 }
 
 VM_SCREENSHOT_SCENE(setup_call) {

@@ -1,12 +1,15 @@
 // vocerra-sip-setup: sets the SIP line's account, registrar and listening
-// address in the registry file, where the line reads them at start. The
+// address in the registry file, where the line reads them at start, and
+// prints them with the registration state of the running program. The
 // password is read from standard input, never from the command line, where
 // other users could see it.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 
+#include "lines/sip/registration_status.h"
 #include "lines/sip/sip_settings.h"
 #include "platform/win32/registry.h"
 
@@ -22,7 +25,10 @@ const char kUsage[] =
     "  --listen ADDRESS        address to receive SIP and RTP on (default 0.0.0.0)\n"
     "  --port N                SIP port (default 5060)\n"
     "  --rtp-ports MIN-MAX     RTP port range (default 10000-20000)\n"
-    "  --show                  only print the settings (the password as \"(set)\")\n";
+    "  --expires SECONDS       registration time asked for (default 600)\n"
+    "  --keep-alive SECONDS    keep-alive interval while registered, 0 for none (default 20)\n"
+    "  --show                  only print the settings (the password as \"(set)\") and\n"
+    "                          the registration state of the running Vocerra\n";
 
 bool ToNumber(const std::string& text, std::uint32_t max, std::uint32_t* value) {
     char* end = nullptr;
@@ -47,8 +53,18 @@ bool Apply(const std::string& option, const std::string& value, sipline::SipSett
     else if (option == "--listen") s->listenAddress = value;
     else if (option == "--port") return ToNumber(value, 65535, &s->listenPort) && s->listenPort > 0;
     else if (option == "--rtp-ports") return ParseRange(value, s);
+    else if (option == "--expires") return ToNumber(value, 86400, &s->registerExpires) && s->registerExpires >= 60;
+    else if (option == "--keep-alive") return ToNumber(value, 3600, &s->keepAliveSeconds);
     else return false;
     return true;
+}
+
+// What the running Vocerra last heard from the registrar.
+std::string RegistrationText(const sipline::SipSettings& settings) {
+    if (!settings.Registers()) return "Registration: none (no server: calls come straight to this address)\n";
+    const std::optional<sipline::RegistrationReport> report = sipline::ReadRegistrationFile();
+    if (!report) return "Registration: unknown (Vocerra is not running)\n";
+    return report->text;
 }
 
 }  // namespace
@@ -83,6 +99,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vocerra-sip-setup: cannot write %s\n", RegistryFilePath().c_str());
         return 1;
     }
-    std::printf("%s", sipline::DescribeSipSettings(settings).c_str());
+    std::printf("%s%s", sipline::DescribeSipSettings(settings).c_str(), RegistrationText(settings).c_str());
     return 0;
 }

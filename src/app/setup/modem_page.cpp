@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include "lines/sip/registration_status.h"
 
 const char* const VM_TEXT_MODEM_PAGE_TITLE = "Select Modem";
 
@@ -46,6 +49,15 @@ VM_CModemPage::VM_CModemPage(QWidget* parent, const VM_SModemTable& table, std::
     VM_Body()->addWidget(m_pDescription);
     VM_Body()->addWidget(m_pList);
     VM_Body()->addWidget(m_pGroup);
+    // The running line's registration, read again while the page is open:
+    // a refusal shows here as the registrar gives it.
+    m_pRegistration = new QLabel(this);
+    m_pRegistration->setTextFormat(Qt::PlainText);
+    m_pRegistration->hide();
+    VM_Body()->addWidget(m_pRegistration);
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, this, &VM_CModemPage::VM_ShowRegistration);
+    refresh->start(1000);
     setMinimumWidth(460);
     VM_SetNext(table.nVoiceCount > 0);
     VM_BuildList();
@@ -61,6 +73,7 @@ void VM_CModemPage::VM_BuildList() {
     if (count == 1) {
         m_pList->hide();
         VM_ShowFeatures(VM_GetModemFeatures(m_table.entries[0]));
+        VM_ShowRegistration();
         return;
     }
     const bool voiceOnly = m_table.nVoiceCount > 0;
@@ -88,6 +101,7 @@ const VM_SModemEntry* VM_CModemPage::VM_EntryOfRow(int row) const {
 }
 
 void VM_CModemPage::VM_OnSelection() {
+    VM_ShowRegistration();
     const VM_SModemEntry* entry = VM_EntryOfRow(m_pList->currentRow());
     if (entry != nullptr) {
         VM_ShowFeatures(VM_GetModemFeatures(*entry));
@@ -96,6 +110,19 @@ void VM_CModemPage::VM_OnSelection() {
     VM_SModemFeatures none;
     for (VM_SFeature& item : none.items) item.text = "";
     VM_ShowFeatures(none);
+}
+
+void VM_CModemPage::VM_ShowRegistration() {
+    const VM_SModemEntry* entry = m_nRows == 0 && m_table.nCount == 1 ? &m_table.entries[0]
+                                                                      : VM_EntryOfRow(m_pList->currentRow());
+    const std::optional<sipline::RegistrationReport> report = sipline::ReadRegistrationFile();
+    const bool shown = entry != nullptr && report && report->line == entry->szName;
+    if (shown) {
+        const bool registered = report->text.rfind("Registration: registered", 0) == 0;
+        m_pRegistration->setStyleSheet(QStringLiteral("color: %1").arg(VM_IndicationColour(!registered).name()));
+        m_pRegistration->setText(QString::fromStdString(report->text).trimmed());
+    }
+    m_pRegistration->setVisible(shown);
 }
 
 void VM_CModemPage::VM_ShowFeatures(const VM_SModemFeatures& features) {

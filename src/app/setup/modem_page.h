@@ -1,5 +1,6 @@
 // The modem page: what the modem table holds, the features of the chosen
-// modem, and the line id the chain goes on with.
+// modem (for the SIP line also where its registration stands), and the
+// line id the chain goes on with.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,8 @@ public:
     QLabel* VM_Heading() const { return m_pHeading; }
     QLabel* VM_Description() const { return m_pDescription; }
     QGroupBox* VM_Group() const { return m_pGroup; }
+    // The registration of the SIP line shown; hidden for other lines.
+    QLabel* VM_Registration() const { return m_pRegistration; }
     // What a click on feature index's link shows (a message box).
     void VM_ExplainFeature(int index);
 
@@ -36,6 +39,7 @@ private:
     void VM_BuildList();
     void VM_ShowFeatures(const VM_SModemFeatures& features);
     void VM_OnSelection();
+    void VM_ShowRegistration();
     // The table entry behind list row, or null.
     const VM_SModemEntry* VM_EntryOfRow(int row) const;
 
@@ -46,6 +50,7 @@ private:
     QGroupBox* m_pGroup;
     QListWidget* m_pList;
     QLabel* m_pFeatures[kModemFeatureCount];
+    QLabel* m_pRegistration;
     VM_SModemFeatures m_shown;
     // Table indexes of the list's rows.
     int m_rowEntries[kModemTableSize] = {};

@@ -9,6 +9,7 @@
 #include "lines/modem/modem_ports.h"
 #include "lines/sim/sim_call_audio_device.h"
 #include "lines/sim/sim_line_service.h"
+#include "lines/sip/registration_publisher.h"
 #include "lines/sip/sip_line_service.h"
 #include "lines/sip/sip_settings.h"
 
@@ -16,6 +17,7 @@ namespace lines {
 
 struct LineServices::Installed {
     std::unique_ptr<modemline::ModemLineService> modems;
+    std::unique_ptr<sipline::RegistrationPublisher> sipRegistration;
     std::unique_ptr<sipline::SipLineService> sip;
     std::unique_ptr<simline::SimLineService> sim;
 };
@@ -23,19 +25,24 @@ struct LineServices::Installed {
 namespace {
 
 // The SIP line, when its settings are in the registry and its address can
-// be bound.
-std::unique_ptr<sipline::SipLineService> StartSipLine() {
+// be bound; its registration is told through publisher.
+std::unique_ptr<sipline::SipLineService> StartSipLine(std::unique_ptr<sipline::RegistrationPublisher>* publisher) {
     sipline::SipSettings settings;
     if (!sipline::LoadSipSettings(&settings)) return nullptr;
     // The modem list shows which account or address the line is.
     const std::string where = settings.Registers() ? settings.account + "@" + settings.server
                                                    : settings.listenAddress + ":" + std::to_string(settings.listenPort);
-    auto service = std::make_unique<sipline::SipLineService>(settings, "SIP Line (" + where + ")");
+    const std::string name = "SIP Line (" + where + ")";
+    auto service = std::make_unique<sipline::SipLineService>(settings, name);
+    *publisher = std::make_unique<sipline::RegistrationPublisher>(name);
+    service->OnRegistrationChange(
+        [told = publisher->get()](const sipline::RegistrationStatus& status) { told->Publish(status); });
     std::string error;
     if (!service->Start(&error)) {
         // Said where a person starting the program sees it; the error
         // names the address, never the account's password.
         std::fprintf(stderr, "vocerra: the SIP line cannot start: %s\n", error.c_str());
+        publisher->reset();
         return nullptr;
     }
     service->Install();
@@ -57,7 +64,7 @@ LineServices::LineServices() : m_installed(std::make_unique<Installed>()) {
         m_installed->modems = std::make_unique<modemline::ModemLineService>(std::move(modems));
         m_installed->modems->Install();
     }
-    m_installed->sip = StartSipLine();
+    m_installed->sip = StartSipLine(&m_installed->sipRegistration);
     if (m_installed->sip) realLines++;
     if (realLines == 0 || SimulatedLineForced()) {
         simline::InstallSimCallAudio();
@@ -72,6 +79,7 @@ LineServices::~LineServices() {
     // In the reverse order of their installation.
     m_installed->sim.reset();
     m_installed->sip.reset();
+    m_installed->sipRegistration.reset();
     m_installed->modems.reset();
 }
 

@@ -1,17 +1,10 @@
 #include "lines/sim/sim_line_protocol.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
+#include "lines/base/runtime_folder.h"
 
 namespace simline {
 
 namespace {
-
-const char* NonEmptyEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : nullptr;
-}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -22,11 +15,7 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::string RemoteSocketFolder() {
-    if (const char* dir = NonEmptyEnv("VOCERRA_RUNTIME_DIR")) return dir;
-    if (const char* dir = NonEmptyEnv("XDG_RUNTIME_DIR")) return std::string(dir) + "/vocerra";
-    return "/tmp/vocerra-" + std::to_string(geteuid());
-}
+std::string RemoteSocketFolder() { return lines::RuntimeFolder(); }
 
 std::string RemoteSocketPath() { return RemoteSocketFolder() + "/sim-line.sock"; }
 

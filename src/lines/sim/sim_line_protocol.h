@@ -61,7 +61,7 @@ constexpr size_t kMaxTextField = 256;   // decoded caller number, name
 constexpr size_t kMaxAudioReply = 8000 * 30;
 
 // The folder of the socket (not created here) and the socket's path.
-std::string RemoteSocketFolder();
+std::string RemoteSocketFolder();  // lines::RuntimeFolder()
 std::string RemoteSocketPath();
 
 std::string PercentEncode(std::string_view text);

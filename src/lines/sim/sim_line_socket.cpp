@@ -67,31 +67,6 @@ bool ClearStale(const std::string& path, const sockaddr_un& address, std::string
 
 }  // namespace
 
-bool PreparePrivateFolder(const std::string& folder, std::string* error) {
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        *error = SystemError("cannot make " + folder);
-        return false;
-    }
-    struct stat st {};
-    if (lstat(folder.c_str(), &st) != 0) {
-        *error = SystemError(folder);
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        *error = folder + " is not a folder";
-        return false;
-    }
-    if (st.st_uid != geteuid()) {
-        *error = folder + " belongs to another user";
-        return false;
-    }
-    if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0) {
-        *error = SystemError("cannot make " + folder + " private");
-        return false;
-    }
-    return true;
-}
-
 int ListenPrivate(const std::string& path, std::string* error) {
     sockaddr_un address;
     if (!MakeAddress(path, &address, error) || !PreparePrivateFolder(FolderOf(path), error) ||

@@ -8,11 +8,11 @@
 #include <cstddef>
 #include <string>
 
+#include "lines/base/runtime_folder.h"
+
 namespace simline {
 
-// Makes the folder (0700) when missing. False, with the reason, when it is
-// not a real folder owned by this user; a looser mode is tightened to 0700.
-bool PreparePrivateFolder(const std::string& folder, std::string* error);
+using lines::PreparePrivateFolder;
 
 // A listening socket at path (0600) in a private folder. A socket file left
 // by a process that is gone is replaced; one that still answers is not.

@@ -24,9 +24,6 @@ std::vector<lines::LineDescription> Describe(std::string lineName) {
     lines::LineDescription line;
     line.name = std::move(lineName);
     line.permanentLineId = 0x5150;
-    // Not yet the voice modes every other line reports: the line choice
-    // passes over it for now.
-    line.mediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
     line.bearerModes = LINEBEARERMODE_VOICE;
     line.maxRate = 64000;
     // A BYE, a CANCEL or the media time-out: the caller is gone for certain.
@@ -82,6 +79,7 @@ bool SipLineService::Start(std::string* error) {
     config.rtpPortMin = static_cast<std::uint16_t>(m_settings.rtpPortMin);
     config.rtpPortMax = static_cast<std::uint16_t>(m_settings.rtpPortMax);
     if (!m_settings.account.empty()) config.contactUser = m_settings.account;
+    if (m_settings.Registers()) config.server = m_settings.server;
     if (!m_stack.Start(config, this, error)) return false;
     m_started = true;
     if (m_settings.Registers()) m_stack.Post([this] { RegisterNow(); });
@@ -135,36 +133,47 @@ void SipLineService::RegisterNow() {
         if (m_registration.state != RegistrationStatus::State::kRegistered)
             m_registration.state = RegistrationStatus::State::kRegistering;
     }
+    TellRegistration();
     RegisterConfig config;
     config.server = m_settings.server;
     config.account = m_settings.account;
     config.password = m_settings.password;
     config.displayName = m_settings.displayName;
     config.expires = m_settings.registerExpires;
+    config.keepAliveSeconds = m_settings.keepAliveSeconds;
     m_stack.Register(config);
 }
 
-void SipLineService::OnRegistration(int error, std::uint16_t status) {
-    Lock lock(tapisp::ServiceLock());
-    m_registration.lastStatus = status;
-    m_registration.lastError = error;
-    if (error == 0 && status >= 200 && status < 300) {
+void SipLineService::OnRegistration(const RegistrationAnswer& answer) {
+    {
+        Lock lock(tapisp::ServiceLock());
         const bool was = m_registration.state == RegistrationStatus::State::kRegistered;
-        m_registration.state = RegistrationStatus::State::kRegistered;
-        m_registration.successes++;
-        m_registration.failures = 0;
-        m_registration.nextRetryMs = 0;
-        if (!was) Roster().LineState(0, LINEDEVSTATE_INSERVICE);
-        return;  // libre registers again before the binding expires
+        m_registration.lastStatus = answer.status;
+        m_registration.lastReason = answer.reason;
+        m_registration.lastError = answer.error;
+        if (answer.Registered()) {
+            m_registration.state = RegistrationStatus::State::kRegistered;
+            m_registration.successes++;
+            m_registration.failures = 0;
+            m_registration.nextRetryMs = 0;
+            if (!was) Roster().LineState(0, LINEDEVSTATE_INSERVICE);
+        } else {
+            m_registration.state = RegistrationStatus::State::kFailed;
+            m_registration.failures++;
+            // A binding that was there a moment ago is asked for again at
+            // once: the line would be deaf until the first wait is over.
+            m_registration.nextRetryMs =
+                was ? 0 : RegisterRetryDelayMs(m_settings.registerRetrySeconds * 1000ull, m_registration.failures);
+            Roster().LineState(0, LINEDEVSTATE_OUTOFSERVICE);
+            if (m_retryTimer != 0) m_stack.CancelTimer(m_retryTimer);
+            m_retryTimer = m_stack.StartTimer(m_registration.nextRetryMs, [this] { RegisterNow(); });
+        }
     }
-    m_registration.state = RegistrationStatus::State::kFailed;
-    m_registration.failures++;
-    m_registration.nextRetryMs =
-        RegisterRetryDelayMs(m_settings.registerRetrySeconds * 1000ull, m_registration.failures);
-    Roster().LineState(0, LINEDEVSTATE_OUTOFSERVICE);
-    m_stack.Unregister();
-    if (m_retryTimer != 0) m_stack.CancelTimer(m_retryTimer);
-    m_retryTimer = m_stack.StartTimer(m_registration.nextRetryMs, [this] { RegisterNow(); });
+    TellRegistration();
+}
+
+void SipLineService::TellRegistration() {
+    if (m_registrationListener) m_registrationListener(Registration());
 }
 
 // ---- calls (loop thread) ----

@@ -18,11 +18,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "lines/base/line_service_base.h"
+#include "lines/sip/registration_status.h"
 #include "lines/sip/sip_settings.h"
 #include "lines/sip/sip_stack.h"
 
@@ -31,17 +33,6 @@ namespace sipline {
 struct SipCallRecord;
 struct LoopCall;
 class CallWaveDevices;
-
-struct RegistrationStatus {
-    enum class State { kOff, kRegistering, kRegistered, kFailed };
-    State state = State::kOff;
-    unsigned attempts = 0;
-    unsigned successes = 0;
-    unsigned failures = 0;          // in a row
-    std::uint16_t lastStatus = 0;   // the registrar's last final status, 0 if none came
-    int lastError = 0;              // no answer at all (errno value)
-    std::uint64_t nextRetryMs = 0;  // the wait before the next attempt after a failure
-};
 
 class SipLineService final : public lines::LineServiceBase, private SipStackEvents {
 public:
@@ -55,6 +46,11 @@ public:
 
     std::uint16_t ListenPort() const { return m_stack.ListenPort(); }
     RegistrationStatus Registration() const;
+    // Told every change of the registration, on the SIP loop thread. Set
+    // before Start.
+    void OnRegistrationChange(std::function<void(const RegistrationStatus&)> listener) {
+        m_registrationListener = std::move(listener);
+    }
 
 private:
     // SipStackEvents (loop thread)
@@ -64,10 +60,11 @@ private:
     std::uint16_t OnInfo(std::uint32_t key, const std::string& contentType, const std::string& body) override;
     std::string OnReoffer(std::uint32_t key, const std::string& sdp) override;
     void OnRtp(std::uint32_t key, const RtpPacket& packet) override;
-    void OnRegistration(int error, std::uint16_t status) override;
+    void OnRegistration(const RegistrationAnswer& answer) override;
 
     // Loop thread.
     void RegisterNow();
+    void TellRegistration();
     void AnswerOnLoop(DWORD callId, DWORD requestId);
     void HangUpOnLoop(std::uint32_t key);
     void ForgetLoopCall(std::uint32_t key);
@@ -95,6 +92,7 @@ private:
     RegistrationStatus m_registration;
 
     // Loop thread only.
+    std::function<void(const RegistrationStatus&)> m_registrationListener;
     std::map<std::uint32_t, std::unique_ptr<LoopCall>> m_loopCalls;
     std::uint64_t m_retryTimer = 0;
 };

@@ -75,6 +75,7 @@ bool LoadSipSettings(SipSettings* settings) {
     ReadNumber(key.get(), "RtpPortMax", &s.rtpPortMax);
     ReadNumber(key.get(), "RegisterExpires", &s.registerExpires);
     ReadNumber(key.get(), "RegisterRetrySeconds", &s.registerRetrySeconds);
+    ReadNumber(key.get(), "KeepAliveSeconds", &s.keepAliveSeconds);
     ReadNumber(key.get(), "RingPeriodMs", &s.ringPeriodMs);
     ReadNumber(key.get(), "MediaTimeoutSeconds", &s.mediaTimeoutSeconds);
     // Values a person typed that cannot work fall back to what can.
@@ -101,6 +102,7 @@ bool SaveSipSettings(const SipSettings& s) {
            WriteNumber(k, "RtpPortMin", s.rtpPortMin) && WriteNumber(k, "RtpPortMax", s.rtpPortMax) &&
            WriteNumber(k, "RegisterExpires", s.registerExpires) &&
            WriteNumber(k, "RegisterRetrySeconds", s.registerRetrySeconds) &&
+           WriteNumber(k, "KeepAliveSeconds", s.keepAliveSeconds) &&
            WriteNumber(k, "RingPeriodMs", s.ringPeriodMs) &&
            WriteNumber(k, "MediaTimeoutSeconds", s.mediaTimeoutSeconds);
 }
@@ -117,6 +119,7 @@ std::string DescribeSipSettings(const SipSettings& s) {
     line("RtpPorts", std::to_string(s.rtpPortMin) + "-" + std::to_string(s.rtpPortMax));
     line("RegisterExpires", std::to_string(s.registerExpires));
     line("RegisterRetrySeconds", std::to_string(s.registerRetrySeconds));
+    line("KeepAliveSeconds", std::to_string(s.keepAliveSeconds));
     line("RingPeriodMs", std::to_string(s.ringPeriodMs));
     line("MediaTimeoutSeconds", std::to_string(s.mediaTimeoutSeconds));
     return text;

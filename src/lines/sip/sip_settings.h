@@ -10,8 +10,12 @@
 //   "ListenAddress"="0.0.0.0"      where SIP and RTP are received
 //   "ListenPort"=dword:000013c4    5060
 //   "RtpPortMin"/"RtpPortMax"      dword, 10000-20000
-//   "RegisterExpires"=dword        seconds asked for, 3600
+//   "RegisterExpires"=dword        seconds asked for, 600: a binding a router
+//                                  lost is not left deaf for long
 //   "RegisterRetrySeconds"=dword   first wait after a refused registration, 30
+//   "KeepAliveSeconds"=dword       a keep-alive to the registrar this often
+//                                  while registered, 20 (below common NAT
+//                                  time-outs); 0: none
 //   "RingPeriodMs"=dword           one ring reported per period, 6000
 //   "MediaTimeoutSeconds"=dword    a connected call without media ends, 30
 //
@@ -34,8 +38,9 @@ struct SipSettings {
     std::uint32_t listenPort = 5060;
     std::uint32_t rtpPortMin = 10000;
     std::uint32_t rtpPortMax = 20000;
-    std::uint32_t registerExpires = 3600;
+    std::uint32_t registerExpires = 600;
     std::uint32_t registerRetrySeconds = 30;
+    std::uint32_t keepAliveSeconds = 20;
     std::uint32_t ringPeriodMs = 6000;
     std::uint32_t mediaTimeoutSeconds = 30;
 

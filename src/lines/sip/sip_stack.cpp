@@ -14,6 +14,9 @@
 #include <thread>
 #include <utility>
 
+#include "lines/sip/sip_register_client.h"
+#include "lines/sip/stack_addresses.h"
+
 // libre last: its headers define min and max as macros.
 #include <re.h>
 #undef min
@@ -26,27 +29,6 @@ namespace {
 constexpr char kAllow[] = "Allow: INVITE, ACK, BYE, CANCEL, INFO, OPTIONS\r\n";
 
 std::string Text(const pl& p) { return p.p != nullptr ? std::string(p.p, p.l) : std::string(); }
-
-std::string AddressText(const sa& address) {
-    char buf[64] = "";
-    if (sa_ntop(&address, buf, sizeof buf) != 0) return {};
-    return buf;
-}
-
-// The address of ours a packet to remote leaves from.
-std::string RouteSource(const sa& remote) {
-    int fd = ::socket(sa_af(&remote), SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return {};
-    std::string out;
-    if (::connect(fd, &remote.u.sa, remote.len) == 0) {
-        sa local;
-        sa_init(&local, sa_af(&remote));
-        local.len = sizeof local.u;
-        if (::getsockname(fd, &local.u.sa, &local.len) == 0) out = AddressText(local);
-    }
-    ::close(fd);
-    return out;
-}
 
 void SplitParty(const pl& value, std::string* display, std::string* uri) {
     sip_addr addr;
@@ -92,8 +74,8 @@ struct SipStack::Loop {
     dnsc* dns = nullptr;
     sip* stack = nullptr;
     sipsess_sock* sessions = nullptr;
-    sipreg* registration = nullptr;
-    RegisterConfig registerConfig;
+    std::unique_ptr<RegisterClient> registration;
+    tmr leaveGuard{};
     std::uint32_t nextCall = 1;
     std::map<std::uint32_t, std::unique_ptr<CallContext>> calls;
     std::uint64_t nextTimer = 1;
@@ -135,6 +117,7 @@ struct SipStack::Loop {
     }
 
     bool Open(std::string* error);
+    void Leave();
     void Close();
 };
 
@@ -231,20 +214,10 @@ void OnConnect(const sip_msg* msg, void* arg) {
     }
 }
 
-int OnAuth(char** user, char** password, const char*, void* arg) {
-    auto* loop = static_cast<SipStack::Loop*>(arg);
-    int err = str_dup(user, loop->registerConfig.account.c_str());
-    return err != 0 ? err : str_dup(password, loop->registerConfig.password.c_str());
-}
+// How long a stop waits for the registrar to confirm the binding's removal.
+constexpr std::uint64_t kLeaveWaitMs = 3000;
 
-void OnRegisterResponse(int err, const sip_msg* msg, void* arg) {
-    auto* loop = static_cast<SipStack::Loop*>(arg);
-    if (err != 0) {
-        loop->events->OnRegistration(err, 0);
-    } else if (msg != nullptr && msg->scode >= 200) {
-        loop->events->OnRegistration(0, msg->scode);
-    }
-}
+void OnLeft(void*) { re_cancel(); }
 
 std::once_flag g_libreInit;
 
@@ -255,6 +228,7 @@ bool SipStack::Loop::Open(std::string* error) {
         *error = std::string(what) + ": " + std::strerror(err);
         return false;
     };
+    tmr_init(&leaveGuard);
     int err = fd_listen(wakeFd, FD_READ, OnWake, this);
     if (err != 0) return fail("wake-up", err);
     sa nameservers[4];
@@ -264,24 +238,41 @@ bool SipStack::Loop::Open(std::string* error) {
         (void)dnsc_alloc(&dns, nullptr, nameservers, count);
     err = sip_alloc(&stack, dns, 32, 32, 32, "Vocerra", nullptr, nullptr);
     if (err != 0) return fail("SIP stack", err);
-    sa local;
-    err = sa_set_str(&local, config.listenAddress.c_str(), config.listenPort);
-    if (err != 0) return fail("listening address", err);
-    err = sip_transp_add(stack, SIP_TRANSP_UDP, &local);
-    if (err != 0) return fail("SIP over UDP", err);
+    // libre binds to given addresses only: an unspecified one stands for
+    // every address the machine has.
+    const std::vector<std::string> addresses = ListenAddresses(config.listenAddress, config.server);
+    if (addresses.empty()) return fail("listening address", EADDRNOTAVAIL);
+    for (const std::string& address : addresses) {
+        sa local;
+        err = sa_set_str(&local, address.c_str(), config.listenPort);
+        if (err != 0) return fail("listening address", err);
+        err = sip_transp_add(stack, SIP_TRANSP_UDP, &local);
+        if (err != 0) return fail("SIP over UDP", err);
+        (void)sip_transp_add(stack, SIP_TRANSP_TCP, &local);  // UDP alone will do
+    }
     boundPort = config.listenPort;
-    (void)sip_transp_add(stack, SIP_TRANSP_TCP, &local);  // UDP alone will do
     err = sipsess_listen(&sessions, stack, 32, OnConnect, this);
     if (err != 0) return fail("SIP sessions", err);
     return true;
 }
 
+// A provider would otherwise go on sending calls to a program that is gone.
+void SipStack::Loop::Leave() {
+    if (!registration) return re_cancel();
+    tmr_start(&leaveGuard, kLeaveWaitMs, OnLeft, nullptr);
+    registration->Unregister([this] {
+        tmr_cancel(&leaveGuard);
+        re_cancel();
+    });
+}
+
 void SipStack::Loop::Close() {
+    tmr_cancel(&leaveGuard);
     for (auto& entry : timers) tmr_cancel(&entry.second->timer);
     timers.clear();
     posted.clear();  // may hold calls being discarded
     calls.clear();
-    registration = static_cast<sipreg*>(mem_deref(registration));
+    registration.reset();
     sessions = static_cast<sipsess_sock*>(mem_deref(sessions));
     if (stack != nullptr) sip_close(stack, true);
     stack = static_cast<sip*>(mem_deref(stack));
@@ -328,7 +319,7 @@ bool SipStack::Start(const StackConfig& config, SipStackEvents* events, std::str
 
 void SipStack::Stop() {
     if (!m_loop) return;
-    m_loop->Post([] { re_cancel(); });
+    m_loop->Post([loop = m_loop.get()] { loop->Leave(); });
     m_loop->thread.join();
     ::close(m_loop->wakeFd);
     m_loop.reset();
@@ -392,26 +383,11 @@ void SipStack::SendRtp(std::uint32_t key, std::uint8_t payloadType, bool marker,
 
 void SipStack::Register(const RegisterConfig& config) {
     Loop& loop = *m_loop;
-    loop.registration = static_cast<sipreg*>(mem_deref(loop.registration));
-    loop.registerConfig = config;
-    const std::string host = config.server;
-    const std::string registrar = "sip:" + host;
-    const std::string aor = "sip:" + config.account + "@" + host;
-    int err = sipreg_register(&loop.registration, loop.stack, registrar.c_str(), aor.c_str(),
-                              config.displayName.empty() ? nullptr : config.displayName.c_str(), aor.c_str(),
-                              config.expires, config.account.c_str(), nullptr, 0, 0, OnAuth, &loop, false,
-                              OnRegisterResponse, &loop, nullptr, nullptr);
-    if (err != 0) {
-        Post([this, err] {
-            if (m_loop) m_loop->events->OnRegistration(err, 0);
-        });
+    if (!loop.registration || loop.registration->Config() != config) {
+        loop.registration = std::make_unique<RegisterClient>(
+            loop.stack, config, [&loop](const RegistrationAnswer& answer) { loop.events->OnRegistration(answer); });
     }
-}
-
-void SipStack::Unregister() {
-    sipreg* doomed = m_loop->registration;
-    m_loop->registration = nullptr;
-    if (doomed != nullptr) m_loop->Post([doomed] { mem_deref(doomed); });
+    loop.registration->Send();
 }
 
 std::uint64_t SipStack::StartTimer(std::uint64_t ms, std::function<void()> fire) {

@@ -36,6 +36,14 @@ struct RtpPacket {
     std::size_t size;
 };
 
+// A registrar's final answer, or error != 0 when none came (status 0).
+struct RegistrationAnswer {
+    int error = 0;
+    std::uint16_t status = 0;
+    std::string reason;
+    bool Registered() const { return error == 0 && status >= 200 && status < 300; }
+};
+
 enum class CallEnd {
     kRemoteHangUp,  // BYE, or CANCEL before the answer
     kFailed,        // a transaction timed out or the dialog broke
@@ -57,9 +65,8 @@ public:
     // answer, empty to refuse it.
     virtual std::string OnReoffer(std::uint32_t call, const std::string& sdp) = 0;
     virtual void OnRtp(std::uint32_t call, const RtpPacket& packet) = 0;
-    // The outcome of a registration: a final status, or error != 0 when no
-    // answer came (status 0).
-    virtual void OnRegistration(int error, std::uint16_t status) = 0;
+    // The outcome of a registration attempt or renewal.
+    virtual void OnRegistration(const RegistrationAnswer& answer) = 0;
 };
 
 struct StackConfig {
@@ -68,6 +75,7 @@ struct StackConfig {
     std::uint16_t rtpPortMin = 10000;
     std::uint16_t rtpPortMax = 20000;
     std::string contactUser = "vocerra";
+    std::string server;  // the registrar, when there is one: requests leave from the address that reaches it
 };
 
 struct RegisterConfig {
@@ -75,7 +83,10 @@ struct RegisterConfig {
     std::string account;
     std::string password;
     std::string displayName;
-    std::uint32_t expires = 3600;
+    std::uint32_t expires = 600;
+    std::uint32_t keepAliveSeconds = 20;  // 0: none
+
+    bool operator==(const RegisterConfig&) const = default;
 };
 
 class SipStack {
@@ -88,7 +99,8 @@ public:
     // Binds the SIP address and starts the loop thread; false, with the
     // reason in *error, when the address cannot be bound.
     bool Start(const StackConfig& config, SipStackEvents* events, std::string* error);
-    // Ends every call and registration and joins the loop thread. Not from
+    // Ends every call, removes the registration's binding (waiting a few
+    // seconds at most for the registrar) and joins the loop thread. Not from
     // the loop thread, and not while holding a lock its handlers take.
     void Stop();
     void Post(std::function<void()> work);
@@ -106,9 +118,9 @@ public:
     void HangUp(std::uint32_t call);
     void SendRtp(std::uint32_t call, std::uint8_t payloadType, bool marker, std::uint32_t timestamp,
                  const std::uint8_t* payload, std::size_t size);
+    // Registers, or tries again with the same registration (renewals follow
+    // by themselves while it holds).
     void Register(const RegisterConfig& config);
-    // Drops the registration (later, on the loop, never inside its handler).
-    void Unregister();
     // A one-shot timer; returns its id for CancelTimer.
     std::uint64_t StartTimer(std::uint64_t ms, std::function<void()> fire);
     void CancelTimer(std::uint64_t id);
