@@ -71,7 +71,9 @@ protected:
         Finished done = Call(args);
         EXPECT_EQ(0, done.exitCode) << done.output;
         if (call != nullptr) *call = done;
-        return LineAfter(before);
+        const std::string line = LineAfter(before);
+        EXPECT_TRUE(WaitUntil([&] { return LineOpenings() > openings; })) << "the line was not reopened\n" << Err();
+        return line;
     }
     // The first line Vocerra prints after the `before` it had printed.
     std::string LineAfter(size_t before) {
@@ -82,7 +84,6 @@ protected:
             line = l;
             return true;
         });
-        EXPECT_TRUE(WaitUntil([&] { return LineOpenings() > openings; })) << "the line was not reopened\n" << Err();
         return line;
     }
     // How often Vocerra has opened the simulated line so far.

@@ -25,16 +25,6 @@
 namespace e2e {
 namespace {
 
-// Polls pred; the bound is in real seconds only so a broken run ends.
-bool WaitUntil(const std::function<bool()>& pred, int guardSeconds = 90) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(guardSeconds);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 std::size_t CountContaining(const std::vector<std::string>& lines, const std::string& text) {
     std::size_t n = 0;
     for (const std::string& line : lines) n += line.find(text) != std::string::npos ? 1 : 0;
