@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -111,11 +112,11 @@ std::string PeerProcess::Log() const {
     return ss.str();
 }
 
-RtpPeer::RtpPeer() {
+RtpPeer::RtpPeer(const char* address) {
     m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, address, &a.sin_addr);
     socklen_t len = sizeof a;
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
@@ -149,8 +150,8 @@ void RtpPeer::Run() {
         std::lock_guard<std::mutex> guard(m_lock);
         m_received.push_back(std::move(p));
         if (!m_haveSource) {
-            m_source.assign(reinterpret_cast<std::uint8_t*>(&from), reinterpret_cast<std::uint8_t*>(&from) + len);
             m_haveSource = true;
+            m_source.assign(reinterpret_cast<std::uint8_t*>(&from), reinterpret_cast<std::uint8_t*>(&from) + len);
         }
     }
 }
@@ -171,6 +172,24 @@ std::string RtpPeer::Payloads(std::uint8_t payloadType) const {
 bool RtpPeer::HeardFromLine() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_haveSource;
+}
+
+std::uint16_t RtpPeer::LinePort() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_haveSource) return 0;
+    sockaddr_in from{};
+    std::memcpy(&from, m_source.data(), std::min(m_source.size(), sizeof from));
+    return ntohs(from.sin_port);
+}
+
+void RtpPeer::Target(std::uint16_t linePort) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(linePort);
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_haveSource)
+        m_source.assign(reinterpret_cast<std::uint8_t*>(&to), reinterpret_cast<std::uint8_t*>(&to) + sizeof to);
 }
 
 void RtpPeer::Send(std::uint8_t payloadType, bool marker, std::uint16_t sequence, std::uint32_t timestamp,

@@ -50,10 +50,10 @@ struct RtpSeen {
 };
 
 // Our end of a caller's media: receives what the line sends and sends
-// packets to where it came from.
+// packets to where it came from (or to the port it is aimed at).
 class RtpPeer {
 public:
-    RtpPeer();
+    explicit RtpPeer(const char* address = "127.0.0.1");
     ~RtpPeer();
     RtpPeer(const RtpPeer&) = delete;
     RtpPeer& operator=(const RtpPeer&) = delete;
@@ -63,6 +63,10 @@ public:
     // The payloads of one payload type, joined in order of arrival.
     std::string Payloads(std::uint8_t payloadType) const;
     bool HeardFromLine() const;
+    // The port the line's packets come from, 0 before any came.
+    std::uint16_t LinePort() const;
+    // Sends to this port of 127.0.0.1 until the line is heard from.
+    void Target(std::uint16_t linePort);
     // Sends to the address the line's packets come from.
     void Send(std::uint8_t payloadType, bool marker, std::uint16_t sequence, std::uint32_t timestamp,
               const std::string& payload);
