@@ -29,9 +29,6 @@ std::vector<lines::LineDescription> Describe(std::string lineName) {
     lines::LineDescription line;
     line.name = std::move(lineName);
     line.permanentLineId = 0x5150;
-    // Not yet the voice modes every other line reports: the line choice
-    // passes over it for now.
-    line.mediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
     line.bearerModes = LINEBEARERMODE_VOICE;
     line.maxRate = 64000;
     return {line};
