@@ -5,11 +5,9 @@
 // is heard from the first source and answered there; nobody else after it.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cmath>
-#include <thread>
+#include <memory>
 
-#include "platform/winmm/wave_file_io.h"
+#include "sip/rtp_talker.h"
 #include "sip/sip_machine_fixture.h"
 #include "support/signals.h"
 
@@ -18,55 +16,6 @@ namespace {
 
 // Another host of the loopback network.
 constexpr char kElsewhere[] = "127.0.0.2";
-
-// Sends the codes from a peer as a caller speaks, 20 ms a packet, over and
-// over, until destroyed.
-class Talker {
-public:
-    Talker(RtpPeer& peer, double hz) : m_codes(ToneULaw(hz, 8000)) {
-        m_thread = std::thread([this, &peer] {
-            std::uint16_t sequence = 1;
-            std::uint32_t timestamp = 8000;
-            for (std::size_t at = 0; !m_stop; at = (at + 160) % m_codes.size()) {
-                peer.Send(0, sequence == 1, sequence, timestamp, m_codes.substr(at, 160));
-                sequence++;
-                timestamp += 160;
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    ~Talker() {
-        m_stop = true;
-        m_thread.join();
-    }
-    const std::string& Codes() const { return m_codes; }
-
-private:
-    std::string m_codes;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-// The share of the samples' power at hz, a multiple of 50 Hz: Goertzel over
-// each 20 ms, so a gap in the sound does not cancel what follows it.
-double PowerShare(const std::vector<std::int16_t>& samples, double hz) {
-    constexpr std::size_t kBlock = 160;
-    const double coefficient = 2.0 * std::cos(2.0 * M_PI * hz / 8000.0);
-    double atHz = 0;
-    double total = 0;
-    for (std::size_t start = 0; start + kBlock <= samples.size(); start += kBlock) {
-        double s1 = 0;
-        double s2 = 0;
-        for (std::size_t i = start; i < start + kBlock; i++) {
-            const double s0 = samples[i] + coefficient * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-            total += static_cast<double>(samples[i]) * samples[i];
-        }
-        atHz += 2.0 * (s1 * s1 + s2 * s2 - coefficient * s1 * s2) / kBlock;
-    }
-    return total > 0 ? atHz / total : 0.0;
-}
 
 class SipIntruderConcurrency : public SipMachineFixture {};
 
@@ -86,17 +35,11 @@ TEST_F(SipIntruderConcurrency, InjectedSoundAndTouchTonesNeverReachTheMessage) {
     ASSERT_TRUE(Pump([this] { return m_peer.HeardFromLine(); })) << m_sipp->Log();
     RtpPeer intruder(kElsewhere);
     intruder.Target(m_peer.LinePort());
-    std::atomic<bool> pressing{true};
-    std::thread presses([&] {
-        std::uint16_t sequence = 100;
-        for (std::uint32_t timestamp = 1000; pressing; timestamp += 1600)
-            SendPress(intruder, 101, 11, &sequence, timestamp);
-    });
+    auto pressing = std::make_unique<Presser>(intruder, 101, 11);
     auto intruding = std::make_unique<Talker>(intruder, 1800.0);
     auto talking = std::make_unique<Talker>(m_peer, 700.0);
     VM_CCallInfo* record = FiledRecord();
-    pressing = false;
-    presses.join();
+    pressing.reset();
     intruding.reset();
     talking.reset();
     ASSERT_NE(record, nullptr);
@@ -104,11 +47,7 @@ TEST_F(SipIntruderConcurrency, InjectedSoundAndTouchTonesNeverReachTheMessage) {
     // A '#' taken from the intruder starts remote retrieval: no message.
     const char* wave = record->VM_GetWaveFile();
     ASSERT_NE(wave, nullptr) << "no message: " << Trail();
-    WAVEFORMATEX format{};
-    std::string data;
-    ASSERT_TRUE(winmm::ReadWaveFile(wave, &format, &data));
-    const std::vector<std::int16_t> message =
-        winmm::DecodeSamples(format, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    const std::vector<std::int16_t> message = RecordedSamples(wave);
     ASSERT_GE(message.size(), 8000u) << "a second of the caller at least";
     EXPECT_GT(PowerShare(message, 700.0), 0.5) << "the caller is heard";
     EXPECT_LT(PowerShare(message, 1800.0), 0.01) << "the intruder is not";
