@@ -21,10 +21,10 @@ class SipIntruder : public HeadlessVocerra {};
 TEST_F(SipIntruder, InjectedSoundAndTouchTonesNeverReachTheMessage) {
     m_cfg->VM_SetFlag(true, VM_FLAG_REMOTE_RETRIEVAL);
     {
-        // A short greeting, so that most of the call is the message.
+        // Two seconds of greeting, long enough for the presses to fall in it.
         std::unique_ptr<char[]> greeting(m_cfg->VM_GetMainGreetingFileName());
         ASSERT_NE(greeting, nullptr);
-        testsupport::WriteWavePcm16(greeting.get(), std::vector<std::int16_t>(2400, 0));
+        testsupport::WriteWavePcm16(greeting.get(), std::vector<std::int16_t>(16000, 0));
     }
     const std::string sipPort = std::to_string(siptest::FreePort());
     const Finished setup = RunProgram(VOCERRA_SIP_SETUP_BIN,
@@ -39,7 +39,7 @@ TEST_F(SipIntruder, InjectedSoundAndTouchTonesNeverReachTheMessage) {
     const std::vector<std::string> sipp = {
         "sipp", "127.0.0.1:" + sipPort, "-sf", std::string(VOCERRA_SIP_DATA) + "/caller.xml", "-i", "127.0.0.1",
         "-p", std::to_string(siptest::FreePort()), "-mi", "127.0.0.1", "-mp", std::to_string(siptest::FreePort()),
-        "-m", "1", "-nostdin", "-timeout", "120s", "-timeout_error", "-d", "6000",  // then it hangs up
+        "-m", "1", "-nostdin", "-timeout", "120s", "-timeout_error", "-d", "7000",  // then it hangs up
         "-key", "rtpport", std::to_string(caller.Port()), "-key", "caller_from",
         "\"Alice Test\" <sip:5551234@127.0.0.1>", "-key", "privacy", "Privacy: none", "-key", "formats", "0 101",
         "-key", "pt1", "0", "-key", "enc1", "PCMU/8000", "-key", "pt2", "101", "-key", "enc2",
@@ -56,16 +56,19 @@ TEST_F(SipIntruder, InjectedSoundAndTouchTonesNeverReachTheMessage) {
         siptest::RtpPeer intruder("127.0.0.2");
         intruder.Target(caller.LinePort());
         siptest::Presser pressing(intruder, 101, 11);
-        siptest::Talker intruding(intruder, 1800.0);
+        siptest::Talker intruding(intruder, 1800.0, 4);
         siptest::Talker talking(caller, 700.0);
+        // The one line the program prints for the call, after its start's.
+        const std::size_t started = m_vocerra->OutLines().size();
+        std::size_t seen = 0;
         m_vocerra->WaitForOut([&](const std::string& line) {
-            if (line.find("Alice Test") == std::string::npos) return false;
             filed = line;
-            return true;
+            return ++seen > started;
         });
     }
     EXPECT_EQ(0, call.Wait(60000)) << call.Log();
-    ASSERT_NE(filed.find("message left"), std::string::npos) << "'#' reached the owner's menu? " << filed << Err();
+    EXPECT_EQ(Err().find("Start remote retrieval"), std::string::npos) << "'#' reached the owner's menu";
+    ASSERT_NE(filed.find("message left"), std::string::npos) << filed << Err();
 
     const auto records = Records();
     ASSERT_EQ(records.size(), 1u);

@@ -7,15 +7,17 @@
 
 namespace siptest {
 
-Talker::Talker(RtpPeer& peer, double hz) : m_codes(ToneULaw(hz, 8000)) {
-    m_thread = std::thread([this, &peer] {
+Talker::Talker(RtpPeer& peer, double hz, int copies) : m_codes(ToneULaw(hz, 8000)) {
+    m_thread = std::thread([this, &peer, copies] {
         std::uint16_t sequence = 1;
         std::uint32_t timestamp = 8000;
         for (std::size_t at = 0; !m_stop; at = (at + 160) % m_codes.size()) {
-            peer.Send(0, sequence == 1, sequence, timestamp, m_codes.substr(at, 160));
+            for (int copy = 0; copy < copies; copy++) {
+                peer.Send(0, sequence == 1, sequence, timestamp, m_codes.substr(at, 160));
+                std::this_thread::sleep_for(std::chrono::microseconds(20000 / copies));
+            }
             sequence++;
             timestamp += 160;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
 }

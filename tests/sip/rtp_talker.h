@@ -13,10 +13,12 @@
 
 namespace siptest {
 
-// Sends a tone from the peer, 20 ms a packet.
+// Sends a tone from the peer, 20 ms a packet; each packet sent copies
+// times over its 20 ms, so that where two parties send the same timestamps,
+// the one sending copies is the last heard for most of them.
 class Talker {
 public:
-    Talker(RtpPeer& peer, double hz);
+    Talker(RtpPeer& peer, double hz, int copies = 1);
     ~Talker();
     Talker(const Talker&) = delete;
     Talker& operator=(const Talker&) = delete;

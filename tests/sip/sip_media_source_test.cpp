@@ -36,7 +36,7 @@ TEST_F(SipIntruderConcurrency, InjectedSoundAndTouchTonesNeverReachTheMessage) {
     RtpPeer intruder(kElsewhere);
     intruder.Target(m_peer.LinePort());
     auto pressing = std::make_unique<Presser>(intruder, 101, 11);
-    auto intruding = std::make_unique<Talker>(intruder, 1800.0);
+    auto intruding = std::make_unique<Talker>(intruder, 1800.0, 4);
     auto talking = std::make_unique<Talker>(m_peer, 700.0);
     VM_CCallInfo* record = FiledRecord();
     pressing.reset();
@@ -75,7 +75,7 @@ TEST_F(SipCallerSourceConcurrency, CallerBehindNatIsHeardFromItsFirstSourceAndAn
     ASSERT_TRUE(PumpUntil([&] { return caller.HeardFromLine(); })) << "answered where the caller's packets come from";
     RtpPeer intruder(kElsewhere);
     intruder.Target(port);
-    auto intruding = std::make_unique<Talker>(intruder, 1800.0);
+    auto intruding = std::make_unique<Talker>(intruder, 1800.0, 4);
     PumpUntil([&] { return capture.Bytes().size() >= 16000; });
     capture.Stop();
     intruding.reset();
