@@ -27,12 +27,19 @@ TEST_F(SipRefusalConcurrency, CallsWhileTheLineIsClosedAreRefusedAtOnceAndLeaveN
     std::vector<UINT> afterCall;
     for (int i = 0; i < 3; i++) {
         Keys keys = CallerKeys(FreePort());
-        keys["hold"] = "300";
+        keys["hold"] = i == 0 ? "3000" : "300";
         auto sipp = Sipp("caller.xml", keys);
         VM_CCall* call = AnswerFirstCall();
         ASSERT_NE(call, nullptr) << sipp->Log();
         CallDevice("wave/in", call);
         CallDevice("wave/out", call);
+        if (i == 0) {
+            // Busy: refused before anything is made for the new call.
+            const UINT during = Devices();
+            auto busy = Sipp("caller_unavailable.xml", CallerKeys(FreePort()), {"-m", "10", "-r", "40"});
+            ExpectSippPassed(*busy);
+            EXPECT_EQ(Devices(), during);
+        }
         ASSERT_TRUE(PumpUntilState(LINECALLSTATE_DISCONNECTED));
         ExpectSippPassed(*sipp);
         ASSERT_TRUE(call->VM_Drop());
