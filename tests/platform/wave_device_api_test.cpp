@@ -283,6 +283,27 @@ TEST_F(WaveDeviceConcurrency, OnlySoundCardsHaveAMixerLine) {
     EXPECT_LT(oldIn, waveInGetNumDevs());
 }
 
+TEST_F(WaveDeviceConcurrency, RemovedDevicesIdIsHandedOutAgainOnlyOnceNothingOpenedThroughItIsOpen) {
+    HWAVEIN recording = nullptr;
+    UINT oldIn = 0;
+    {
+        simline::SimCallAudio ended({8, kAll});
+        oldIn = ended.WaveInDeviceId();
+        ASSERT_EQ(waveInOpen(&recording, oldIn, &kULaw, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    }
+    {
+        simline::SimCallAudio next({9, kAll});
+        EXPECT_NE(next.WaveInDeviceId(), oldIn) << "a recorder still has it open";
+    }
+    ASSERT_EQ(waveInClose(recording), MMSYSERR_NOERROR);
+    const UINT count = waveInGetNumDevs();
+    for (DWORD line = 10; line < 20; line++) {
+        simline::SimCallAudio call({line, kAll});
+        EXPECT_LE(call.WaveInDeviceId(), oldIn);
+    }
+    EXPECT_EQ(waveInGetNumDevs(), count) << "ended calls' ids are handed out again";
+}
+
 TEST_F(WaveDeviceConcurrency, InstalledFactoryGivesEachSimulatedCallItsOwnDevices) {
     simline::InstallSimCallAudio();
     auto first = simline::MakeCallAudio({1, simline::kFormatALaw});

@@ -30,6 +30,7 @@ protected:
 };
 
 TEST_F(SipCallerHangUpConcurrency, ByeInTheMessageEndsItThereAndTheNextCallerIsAnswered) {
+    m_book.m_cfg->m_nRings = 2;
     m_book.m_cfg->m_nSilenceSeconds = 10;
     m_book.m_cfg->m_nSilenceLevel = 8;
     WriteShortGreeting();

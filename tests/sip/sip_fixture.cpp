@@ -45,6 +45,7 @@ Keys CallerKeys(std::uint16_t rtpPort) {
             {"pt2", "101"},
             {"enc2", "telephone-event/8000"},
             {"answer_check", "m=audio [0-9]+ RTP/AVP 0 101"},
+            {"media_address", "127.0.0.1"},
             {"hold", "3000"}};
 }
 
@@ -84,6 +85,10 @@ void SipLineFixture::StartService(const sipline::SipSettings& settings) {
 void SipLineFixture::StartLine(const sipline::SipSettings& settings) {
     StartService(settings);
     if (::testing::Test::HasFatalFailure()) return;
+    OpenLine();
+}
+
+void SipLineFixture::OpenLine() {
     ASSERT_TRUE(VM_CTapi::VM_Initialize());
     m_owner.line = std::make_unique<VM_CLine>(0, &m_owner);
     ASSERT_TRUE(m_owner.line->VM_Open(LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,

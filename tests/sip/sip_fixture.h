@@ -27,7 +27,8 @@ bool PumpUntil(const std::function<bool()>& pred, int realSeconds = 60);
 // A file of tests/sip/data.
 std::string ScenarioPath(const std::string& name);
 
-// The keys of caller scenarios: a PCMU caller with telephone events on 101.
+// The keys of caller scenarios: a PCMU caller with telephone events on 101,
+// its media on 127.0.0.1.
 Keys CallerKeys(std::uint16_t rtpPort);
 
 // The line's owner; touch tones can be passed on as they arrive.
@@ -49,6 +50,8 @@ protected:
     // Starts the service with the settings, opens line 0 for the owner.
     void StartLine(const sipline::SipSettings& settings);
     void StartLine() { StartLine(TestSettings()); }
+    // Opens line 0 for the owner on a service already started.
+    void OpenLine();
     // Starts and installs the service only: whoever opens line 0 is the
     // test's (the answer machine in the end-to-end tests).
     void StartService(const sipline::SipSettings& settings);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -150,8 +151,8 @@ void RtpPeer::Run() {
         std::lock_guard<std::mutex> guard(m_lock);
         m_received.push_back(std::move(p));
         if (!m_haveSource) {
-            m_source.assign(reinterpret_cast<std::uint8_t*>(&from), reinterpret_cast<std::uint8_t*>(&from) + len);
             m_haveSource = true;
+            m_source.assign(reinterpret_cast<std::uint8_t*>(&from), reinterpret_cast<std::uint8_t*>(&from) + len);
         }
     }
 }
@@ -172,6 +173,24 @@ std::string RtpPeer::Payloads(std::uint8_t payloadType) const {
 bool RtpPeer::HeardFromLine() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_haveSource;
+}
+
+std::uint16_t RtpPeer::LinePort() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_haveSource) return 0;
+    sockaddr_in from{};
+    std::memcpy(&from, m_source.data(), std::min(m_source.size(), sizeof from));
+    return ntohs(from.sin_port);
+}
+
+void RtpPeer::Target(std::uint16_t linePort) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(linePort);
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_haveSource)
+        m_source.assign(reinterpret_cast<std::uint8_t*>(&to), reinterpret_cast<std::uint8_t*>(&to) + sizeof to);
 }
 
 void RtpPeer::Send(std::uint8_t payloadType, bool marker, std::uint16_t sequence, std::uint32_t timestamp,

@@ -50,7 +50,7 @@ struct RtpSeen {
 };
 
 // Our end of a caller's media: receives what the line sends and sends
-// packets to where it came from.
+// packets to where it came from (or to the port it is aimed at).
 class RtpPeer {
 public:
     // On a free port of address (an IPv4 address of the calling thread's
@@ -65,6 +65,10 @@ public:
     // The payloads of one payload type, joined in order of arrival.
     std::string Payloads(std::uint8_t payloadType) const;
     bool HeardFromLine() const;
+    // The port the line's packets come from, 0 before any came.
+    std::uint16_t LinePort() const;
+    // Sends to this port of 127.0.0.1 until the line is heard from.
+    void Target(std::uint16_t linePort);
     // Sends to the address the line's packets come from.
     void Send(std::uint8_t payloadType, bool marker, std::uint16_t sequence, std::uint32_t timestamp,
               const std::string& payload);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "lines/sip/caller_identity.h"
+#include "lines/sip/media_source.h"
 #include "lines/sip/register_backoff.h"
 #include "lines/sip/sdp_offer.h"
 #include "lines/sip/sip_call_media.h"
@@ -19,6 +20,10 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kPacketMs = 20;
+// A call nobody answers is refused after this many rings: more than the
+// answer machine can be set to wait for (99, and two more for the toll
+// saver), so only a line whose owner never answers reaches it.
+constexpr unsigned kMaxRings = 105;
 
 std::vector<lines::LineDescription> Describe(std::string lineName) {
     lines::LineDescription line;
@@ -52,6 +57,7 @@ struct LoopCall {
     DWORD callId = 0;
     CodecChoice choice;
     std::shared_ptr<CallMedia> media;
+    MediaSourceGate source;
     ToneEventFilter tones;
     std::uint64_t ringTimer = 0;
     std::uint64_t sendTimer = 0;
@@ -183,15 +189,10 @@ std::uint16_t SipLineService::OnInvite(std::uint32_t key, const InviteInfo& invi
     if (!ParseOffer(invite.body, &offer)) return 488;
     const CodecChoice choice = ChooseCodec(offer);
     if (choice.codec == Codec::kNone) return 488;
-    auto media = std::make_shared<CallMedia>(choice.codec);
-    auto devices = std::make_unique<CallWaveDevices>(media);
 
     Lock lock(tapisp::ServiceLock());
-    bool busy = false;
-    Roster().ForEachCall([&busy](lines::LineCall& other) {
-        busy = busy || (other.state != LINECALLSTATE_IDLE && other.state != LINECALLSTATE_DISCONNECTED);
-    });
-    if (busy) return 486;
+    if (const std::uint16_t refusal = Refusal()) return refusal;
+    auto media = std::make_shared<CallMedia>(choice.codec);
     SipCallRecord& call = Roster().AddCall<SipCallRecord>(0);
     call.key = key;
     call.callerKnown = true;
@@ -200,12 +201,12 @@ std::uint16_t SipLineService::OnInvite(std::uint32_t key, const InviteInfo& invi
     call.offer = offer;
     call.choice = choice;
     call.media = media;
-    call.devices = std::move(devices);
 
     auto loopCall = std::make_unique<LoopCall>();
     loopCall->callId = call.id;
     loopCall->choice = choice;
     loopCall->media = media;
+    loopCall->source.Describe(ParseMediaAddress(offer.address, offer.port));
     loopCall->timestamp = std::random_device{}();
     m_loopCalls[key] = std::move(loopCall);
 
@@ -223,6 +224,7 @@ void SipLineService::Ring(std::uint32_t key) {
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = FindByKey(key);
     if (call == nullptr || !call->Ringing()) return;
+    if (call->rings >= kMaxRings && !call->answering) return StopRinging(*call);
     call->rings++;
     Roster().Ring(0, call->rings);
     it->second->ringTimer = m_stack.StartTimer(RingPeriodRealMs(), [this, key] { Ring(key); });
@@ -292,17 +294,14 @@ void SipLineService::CheckMedia(std::uint32_t key) {
     HangUpOnLoop(key);
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = FindByKey(key);
-    if (call == nullptr) return;
-    call->key = 0;
-    call->media->Close();
-    if (call->state != LINECALLSTATE_IDLE && call->state != LINECALLSTATE_DISCONNECTED)
-        Roster().SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN);
+    if (call != nullptr) Disconnected(*call, LINEDISCONNECTMODE_UNKNOWN);
 }
 
 void SipLineService::OnRtp(std::uint32_t key, const RtpPacket& packet) {
     auto it = m_loopCalls.find(key);
     if (it == m_loopCalls.end()) return;
     LoopCall& c = *it->second;
+    if (!FromCaller(key, c, packet)) return;
     if (packet.payloadType == c.choice.payloadType) {
         c.lastMedia = Clock::now();
         c.media->Received(packet.timestamp, packet.payload, packet.size);
@@ -343,6 +342,7 @@ std::string SipLineService::OnReoffer(std::uint32_t key, const std::string& sdp)
     call->offer = offer;
     const std::uint16_t port = m_stack.OpenMedia(key, offer.address, offer.port);
     if (port == 0) return {};
+    DescribeCallerMedia(key, offer);
     return BuildAnswer(m_stack.LocalAddressFor(key), port, call->choice, call->id);
 }
 
@@ -351,11 +351,7 @@ void SipLineService::OnClosed(std::uint32_t key, CallEnd end) {
     Lock lock(tapisp::ServiceLock());
     SipCallRecord* call = FindByKey(key);
     if (call == nullptr) return;
-    call->key = 0;
-    call->media->Close();
-    if (call->state == LINECALLSTATE_IDLE || call->state == LINECALLSTATE_DISCONNECTED) return;
-    Roster().SetState(*call, LINECALLSTATE_DISCONNECTED,
-             end == CallEnd::kRemoteHangUp ? LINEDISCONNECTMODE_NORMAL : LINEDISCONNECTMODE_UNKNOWN);
+    Disconnected(*call, end == CallEnd::kRemoteHangUp ? LINEDISCONNECTMODE_NORMAL : LINEDISCONNECTMODE_UNKNOWN);
 }
 
 void SipLineService::ForgetLoopCall(std::uint32_t key) {
@@ -369,6 +365,51 @@ void SipLineService::ForgetLoopCall(std::uint32_t key) {
 void SipLineService::HangUpOnLoop(std::uint32_t key) {
     ForgetLoopCall(key);
     m_stack.HangUp(key);
+}
+
+// ---- who may call, and from where ----
+
+std::uint16_t SipLineService::Refusal() {
+    // Nobody has the line open (answering is off, or the line is between
+    // calls): nobody would answer the call or let it go, and it would ring
+    // on for good.
+    if (Roster().Opens(0) == 0) return 480;
+    bool busy = false;
+    Roster().ForEachCall([&busy](lines::LineCall& other) {
+        busy = busy || (other.state != LINECALLSTATE_IDLE && other.state != LINECALLSTATE_DISCONNECTED);
+    });
+    return busy ? 486 : 0;
+}
+
+void SipLineService::StopRinging(SipCallRecord& call) {
+    const std::uint32_t key = call.key;
+    ForgetLoopCall(key);
+    m_stack.Refuse(key, 480);
+    Disconnected(call, LINEDISCONNECTMODE_UNKNOWN);
+}
+
+void SipLineService::Disconnected(SipCallRecord& call, DWORD mode) {
+    call.key = 0;
+    call.media->Close();
+    if (call.state != LINECALLSTATE_IDLE && call.state != LINECALLSTATE_DISCONNECTED)
+        Roster().SetState(call, LINECALLSTATE_DISCONNECTED, mode);
+}
+
+bool SipLineService::FromCaller(std::uint32_t key, LoopCall& call, const RtpPacket& packet) {
+    const MediaSourceGate::Verdict verdict = call.source.Take(SenderAddress(packet.sender));
+    if (verdict == MediaSourceGate::Verdict::kTakeNewSource) SendMediaTo(key, call.source.Destination());
+    return verdict != MediaSourceGate::Verdict::kDrop;
+}
+
+void SipLineService::DescribeCallerMedia(std::uint32_t key, const MediaOffer& offer) {
+    auto it = m_loopCalls.find(key);
+    if (it == m_loopCalls.end()) return;
+    it->second->source.Describe(ParseMediaAddress(offer.address, offer.port));
+    SendMediaTo(key, it->second->source.Destination());
+}
+
+void SipLineService::SendMediaTo(std::uint32_t key, const MediaAddress& to) {
+    if (to.family != 0) m_stack.OpenMedia(key, MediaAddressText(to), to.port);
 }
 
 // ---- LineProvider (called with the service lock held) ----
@@ -402,7 +443,11 @@ void SipLineService::Release(lines::LineCall& line) {
 LONG SipLineService::WaveId(DWORD, lines::LineCall* call, bool waveIn, DWORD* id) {
     CallWaveDevices* devices = nullptr;
     if (call != nullptr) {
-        devices = static_cast<SipCallRecord*>(call)->devices.get();
+        // Made when first asked for, so a call refused or never answered
+        // makes none; freed with the call's record.
+        auto& record = *static_cast<SipCallRecord*>(call);
+        if (!record.devices) record.devices = std::make_unique<CallWaveDevices>(record.media);
+        devices = record.devices.get();
     } else {
         // The line's own pair, made once, so the ids a modem list shows stay.
         if (!m_lineDevices) {

@@ -3,14 +3,17 @@
 // registrar or received straight at the listening address.
 //
 // An INVITE the line can take (PCMU or PCMA offered) becomes an offered call
-// (a refusal with 488 otherwise, 486 while a call is up) and rings at once
-// and then every ring period (scaled time), so ring counting and the toll
-// saver work as on a modem. Answering sends 200 with our answer; the call is
-// CONNECTED when the caller acknowledges it. Touch tones arrive as RFC 4733
-// events or SIP INFO and are reported once per press. A BYE, a CANCEL while
-// ringing, or no media for the media time-out (scaled) makes the call
-// DISCONNECTED; dropping it sends BYE (or refuses it while it rings) and
-// makes it IDLE.
+// (a refusal with 488 otherwise, 486 while a call is up, 480 at once while
+// nobody has the line open) and rings at once and then every ring period
+// (scaled time), so ring counting and the toll saver work as on a modem; a
+// call nobody answers is refused after a cap of rings. Answering sends 200
+// with our answer; the call is CONNECTED when the caller acknowledges it.
+// Media is taken only from the caller (see media_source.h). Touch tones
+// arrive as RFC 4733 events or SIP INFO and are reported once per press. A
+// BYE, a CANCEL while ringing, or no media for the media time-out (scaled)
+// makes the call DISCONNECTED; dropping it sends BYE (or refuses it while it
+// rings) and makes it IDLE. A call's wave devices are made when first asked
+// for and freed with its record.
 //
 // Events come from the SIP loop thread, which reports them under the service
 // lock like every line service; the API layer posts them on to the
@@ -32,6 +35,8 @@ namespace sipline {
 
 struct SipCallRecord;
 struct LoopCall;
+struct MediaAddress;
+struct MediaOffer;
 class CallWaveDevices;
 
 class SipLineService final : public lines::LineServiceBase, private SipStackEvents {
@@ -74,6 +79,10 @@ private:
     void ReportDigit(std::uint32_t key, char digit);
     std::uint64_t RingPeriodRealMs() const;
     std::uint64_t MediaTimeoutRealMs() const;
+    // Media only from the caller; a caller behind NAT latched on.
+    bool FromCaller(std::uint32_t key, LoopCall& call, const RtpPacket& packet);
+    void DescribeCallerMedia(std::uint32_t key, const MediaOffer& offer);
+    void SendMediaTo(std::uint32_t key, const MediaAddress& to);
 
     // Under the service lock.
     LONG StartAnswer(lines::LineCall& call) override;
@@ -82,6 +91,13 @@ private:
     LONG WaveId(DWORD deviceId, lines::LineCall* call, bool waveIn, DWORD* id) override;
     SipCallRecord* Find(DWORD callId);
     SipCallRecord* FindByKey(std::uint32_t key);
+    // Why a new call cannot ring now (480: nobody has the line open; 486:
+    // a call is up), 0 when it can.
+    std::uint16_t Refusal();
+    // Refuses a call that has rung too long (the loop thread too).
+    void StopRinging(SipCallRecord& call);
+    // The SIP side of the call is gone.
+    void Disconnected(SipCallRecord& call, DWORD mode);
 
     const SipSettings m_settings;
     SipStack m_stack;

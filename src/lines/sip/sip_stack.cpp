@@ -30,6 +30,17 @@ constexpr char kAllow[] = "Allow: INVITE, ACK, BYE, CANCEL, INFO, OPTIONS\r\n";
 
 std::string Text(const pl& p) { return p.p != nullptr ? std::string(p.p, p.l) : std::string(); }
 
+const char* RefusalReason(std::uint16_t status) {
+    switch (status) {
+        case 480:
+            return "Temporarily Unavailable";
+        case 488:
+            return "Not Acceptable Here";
+        default:
+            return "Busy Here";
+    }
+}
+
 void SplitParty(const pl& value, std::string* display, std::string* uri) {
     sip_addr addr;
     if (sip_addr_decode(&addr, &value) != 0) return;
@@ -135,9 +146,9 @@ void OnTimer(void* arg) {
     owned->fire();
 }
 
-void OnRtpPacket(const sa*, const rtp_header* hdr, mbuf* mb, void* arg) {
+void OnRtpPacket(const sa* src, const rtp_header* hdr, mbuf* mb, void* arg) {
     auto* call = static_cast<CallContext*>(arg);
-    RtpPacket packet{hdr->pt, hdr->m, hdr->seq, hdr->ts, hdr->ssrc, mbuf_buf(mb), mbuf_get_left(mb)};
+    RtpPacket packet{hdr->pt, hdr->m, hdr->seq, hdr->ts, hdr->ssrc, mbuf_buf(mb), mbuf_get_left(mb), &src->u.sa};
     call->loop->events->OnRtp(call->key, packet);
 }
 
@@ -202,7 +213,7 @@ void OnConnect(const sip_msg* msg, void* arg) {
     const std::uint16_t refuse = loop->events->OnInvite(key, invite);
     if (refuse != 0) {
         loop->calls.erase(key);
-        sip_treply(nullptr, loop->stack, msg, refuse, refuse == 488 ? "Not Acceptable Here" : "Busy Here");
+        sip_treply(nullptr, loop->stack, msg, refuse, RefusalReason(refuse));
         return;
     }
     int err = sipsess_accept(&raw->session, loop->sessions, msg, 180, "Ringing", loop->config.contactUser.c_str(),
@@ -366,6 +377,15 @@ bool SipStack::Answer(std::uint32_t key, const std::string& sdp) {
 
 void SipStack::HangUp(std::uint32_t key) {
     // Destroying the session sends BYE, or refuses a call still ringing.
+    m_loop->Discard(key);
+}
+
+void SipStack::Refuse(std::uint32_t key, std::uint16_t status) {
+    CallContext* call = m_loop->Find(key);
+    if (call == nullptr) return;
+    // Answered, the session no longer takes a refusal; discarding it then
+    // ends it as HangUp does.
+    if (call->session != nullptr) (void)sipsess_reject(call->session, status, RefusalReason(status), nullptr);
     m_loop->Discard(key);
 }
 

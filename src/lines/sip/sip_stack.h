@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 
+struct sockaddr;
+
 namespace sipline {
 
 struct InviteInfo {
@@ -34,6 +36,7 @@ struct RtpPacket {
     std::uint32_t ssrc;
     const std::uint8_t* payload;
     std::size_t size;
+    const sockaddr* sender;  // valid only while the packet is handled
 };
 
 // A registrar's final answer, or error != 0 when none came (status 0).
@@ -116,6 +119,8 @@ public:
     bool Answer(std::uint32_t call, const std::string& sdp);
     // Ends the call: BYE when established, a refusal when still ringing.
     void HangUp(std::uint32_t call);
+    // Refuses a call still ringing with the given final status.
+    void Refuse(std::uint32_t call, std::uint16_t status);
     void SendRtp(std::uint32_t call, std::uint8_t payloadType, bool marker, std::uint32_t timestamp,
                  const std::uint8_t* payload, std::size_t size);
     // Registers, or tries again with the same registration (renewals follow

@@ -28,6 +28,13 @@ std::map<const void*, std::shared_ptr<WavePort>>& LivePorts() {
     return *ports;
 }
 
+// The device each live port was opened on: held while the port is open, so
+// a removed device's id is not handed to another device under it.
+std::map<const void*, std::shared_ptr<WaveEndpoint>>& OpenedOn() {
+    static auto* endpoints = new std::map<const void*, std::shared_ptr<WaveEndpoint>>;
+    return *endpoints;
+}
+
 std::shared_ptr<WavePort> PortOf(const void* handle) {
     std::lock_guard<std::mutex> guard(LiveLock());
     auto it = LivePorts().find(handle);
@@ -80,6 +87,7 @@ MMRESULT OpenPort(Direction direction, void** handle, UINT id, LPCWAVEFORMATEX f
     {
         std::lock_guard<std::mutex> guard(LiveLock());
         LivePorts()[port.get()] = port;
+        OpenedOn()[port.get()] = std::move(endpoint);
     }
     *handle = port.get();
     return MMSYSERR_NOERROR;
@@ -94,6 +102,7 @@ MMRESULT ClosePort(const void* handle) {
         if (it->second->HasQueuedBuffers()) return WAVERR_STILLPLAYING;
         port = std::move(it->second);
         LivePorts().erase(it);
+        OpenedOn().erase(handle);
     }
     // Freed with the last call that still uses it; silent from here on.
     port->Shutdown();

@@ -60,9 +60,11 @@ DWORD TelephoneFormatBit(const WAVEFORMATEX& format);
 // The byte that encodes silence in a telephone format (0 for 16-bit PCM).
 BYTE SilenceByte(const WAVEFORMATEX& format);
 
-// Device ids are handed out in order and never reused within a process, so
-// an id kept by an owner cannot come to mean another device. Sound cards are
-// listed first, at the first use of any wave call.
+// Device ids are handed out lowest free first. A removed device's id names
+// no device until it is handed out again, which waits until every device
+// opened through it is closed; the owner of a removed device's id (a line
+// call's, valid while the call is) forgets it. Sound cards are listed
+// first, at the first use of any wave call, and stay.
 UINT AddWaveOutEndpoint(std::shared_ptr<WaveEndpoint> endpoint);
 UINT AddWaveInEndpoint(std::shared_ptr<WaveEndpoint> endpoint);
 // Open devices keep working; the id then names no device for new opens.

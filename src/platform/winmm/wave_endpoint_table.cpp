@@ -9,10 +9,19 @@ namespace {
 
 constexpr DWORD kTelephoneRate = 8000;
 
+// A removed device's slot keeps a weak hold of it: the slot is free again
+// once nothing opened through it is still open.
+struct Slot {
+    std::shared_ptr<WaveEndpoint> endpoint;
+    std::weak_ptr<WaveEndpoint> removed;
+
+    bool Free() const { return !endpoint && removed.expired(); }
+};
+
 struct Table {
     std::mutex lock;
-    std::vector<std::shared_ptr<WaveEndpoint>> out;
-    std::vector<std::shared_ptr<WaveEndpoint>> in;
+    std::vector<Slot> out;
+    std::vector<Slot> in;
 };
 
 SoundCardLister& Lister() {
@@ -25,33 +34,51 @@ Table& TheTable() {
     static Table* table = [] {
         auto* t = new Table;
         const char* skip = std::getenv("VOCERRA_NO_SOUND_CARDS");
-        if (Lister() != nullptr && (skip == nullptr || std::atoi(skip) == 0)) Lister()(t->out, t->in);
+        if (Lister() != nullptr && (skip == nullptr || std::atoi(skip) == 0)) {
+            std::vector<std::shared_ptr<WaveEndpoint>> out;
+            std::vector<std::shared_ptr<WaveEndpoint>> in;
+            Lister()(out, in);
+            for (auto& card : out) t->out.push_back(Slot{std::move(card), {}});
+            for (auto& card : in) t->in.push_back(Slot{std::move(card), {}});
+        }
         return t;
     }();
     return *table;
 }
 
-UINT Add(std::vector<std::shared_ptr<WaveEndpoint>> Table::*list, std::shared_ptr<WaveEndpoint> endpoint) {
+using List = std::vector<Slot> Table::*;
+
+UINT Add(List list, std::shared_ptr<WaveEndpoint> endpoint) {
     Table& table = TheTable();
     std::lock_guard<std::mutex> guard(table.lock);
-    (table.*list).push_back(std::move(endpoint));
-    return static_cast<UINT>((table.*list).size() - 1);
+    std::vector<Slot>& slots = table.*list;
+    for (std::size_t id = 0; id < slots.size(); id++) {
+        if (!slots[id].Free()) continue;
+        slots[id] = Slot{std::move(endpoint), {}};
+        return static_cast<UINT>(id);
+    }
+    slots.push_back(Slot{std::move(endpoint), {}});
+    return static_cast<UINT>(slots.size() - 1);
 }
 
-void Remove(std::vector<std::shared_ptr<WaveEndpoint>> Table::*list, UINT id) {
+void Remove(List list, UINT id) {
     Table& table = TheTable();
     std::lock_guard<std::mutex> guard(table.lock);
-    if (id < (table.*list).size()) (table.*list)[id].reset();
+    if (id >= (table.*list).size()) return;
+    Slot& slot = (table.*list)[id];
+    if (!slot.endpoint) return;
+    slot.removed = slot.endpoint;
+    slot.endpoint.reset();
 }
 
-std::shared_ptr<WaveEndpoint> Find(std::vector<std::shared_ptr<WaveEndpoint>> Table::*list, UINT id) {
+std::shared_ptr<WaveEndpoint> Find(List list, UINT id) {
     Table& table = TheTable();
     std::lock_guard<std::mutex> guard(table.lock);
     if (id >= (table.*list).size()) return nullptr;
-    return (table.*list)[id];
+    return (table.*list)[id].endpoint;
 }
 
-UINT Count(std::vector<std::shared_ptr<WaveEndpoint>> Table::*list) {
+UINT Count(List list) {
     Table& table = TheTable();
     std::lock_guard<std::mutex> guard(table.lock);
     return static_cast<UINT>((table.*list).size());
