@@ -186,6 +186,23 @@ std::string VM_GetOnCallCommand() {
     return value;
 }
 
+bool VM_SetOnCallCommand(const std::string& command) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        static_cast<LONG>(ERROR_SUCCESS))
+        return false;
+    LONG result;
+    if (command.empty()) {
+        result = RegDeleteValueA(key, kOnCallValue);
+        if (result == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) result = ERROR_SUCCESS;
+    } else {
+        result = RegSetValueExA(key, kOnCallValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                static_cast<DWORD>(command.size() + 1));
+    }
+    RegCloseKey(key);
+    return result == static_cast<LONG>(ERROR_SUCCESS);
+}
+
 std::vector<std::string> VM_GetCallHookVariables(const VM_SFiledCall& call, const std::string& folderName) {
     const std::vector<std::string>& names = VariableNames();
     const std::string values[] = {call.name,

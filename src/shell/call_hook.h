@@ -44,6 +44,9 @@ private:
 
 // The command "OnCall" names; empty when none is set.
 std::string VM_GetOnCallCommand();
+// Names the command (empty: none, the value is removed); false when the
+// registry file could not be written, and then nothing changed.
+bool VM_SetOnCallCommand(const std::string& command);
 
 // "NAME=value" for each of VOCERRA_CALLER_NAME, VOCERRA_CALLER_NUMBER,
 // VOCERRA_CALL_TIME (ISO 8601 with the local offset), VOCERRA_MESSAGE_FILE

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "notify/email_setup_form.h"
+#include "shell/call_hook.h"
 #include "store/app_config.h"
 #include "store/config_ranges.h"
 
@@ -211,6 +212,16 @@ Outcome SetAttach(VM_CAppCfg& cfg, const std::string& value) {
     return SetMail<PutAttach<I>>(cfg, value);
 }
 
+// The owner's command lives in the registry file, not in "Vocerra.Cfg"; it
+// is read afresh for every call, so a running copy needs nothing more.
+std::string GetOnCall(const VM_CAppCfg&) { return VM_GetOnCallCommand(); }
+
+Outcome SetOnCall(VM_CAppCfg&, const std::string& value) {
+    if (HasControlCharacter(value)) return kOutOfRange;
+    if (!VM_SetOnCallCommand(value)) return std::string("The registry file could not be written.");
+    return kStored;
+}
+
 constexpr const char* kOnOff = "on, off";
 constexpr const char* kText = "text";
 constexpr const char* kAddress = "an e-mail address, or empty";
@@ -268,6 +279,8 @@ const VM_SConfigSetting kRows[] = {
     {"Attach4", kOnOff, GetAttach<3>, SetAttach<3>, VM_EConfigEffect::kNone},
     {"Email5", kAddress, GetAddress<4>, SetMail<PutAddress<4>>, VM_EConfigEffect::kNone},
     {"Attach5", kOnOff, GetAttach<4>, SetAttach<4>, VM_EConfigEffect::kNone},
+    {"OnCall", "an executable's path (from the program folder), or empty", GetOnCall, SetOnCall,
+     VM_EConfigEffect::kNone},
     {"Line", kWizard, GetNumber<&VM_CAppCfg::m_idLine>, nullptr, VM_EConfigEffect::kNone},
     {"RecordDevice", kWizard, GetNumber<&VM_CAppCfg::m_idRecordDevice>, nullptr, VM_EConfigEffect::kNone},
     {"PlayDevice", kWizard, GetNumber<&VM_CAppCfg::m_idPlayDevice>, nullptr, VM_EConfigEffect::kNone},

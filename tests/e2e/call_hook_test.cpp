@@ -154,7 +154,10 @@ TEST_F(CallHook, ACommandThatIsMissingOrNotExecutableCostsOneTraceLineEach) {
     EXPECT_NE(std::string::npos, first.find("5550101")) << first;
     ASSERT_TRUE(WaitUntil([&] { return TraceLines("OnCall").size() == 1; })) << Trace();
 
-    SetOnCall(Script("plain.sh", "touch @/ran\n", 0644));
+    // Changed while the program runs, as a user on a remote shell would.
+    const Finished set = RunProgram(VOCERRA_BIN, {"config", "set", "OnCall", Script("plain.sh", "touch @/ran\n", 0644)},
+                                    Env());
+    ASSERT_EQ(0, set.exitCode) << set.output;
     const std::string second = CallAndWaitForLine({"--from", "5550102", "--hang-up-after", "1"});
     EXPECT_NE(std::string::npos, second.find("5550102")) << second;
     ASSERT_TRUE(WaitUntil([&] { return TraceLines("OnCall").size() == 2; })) << Trace();

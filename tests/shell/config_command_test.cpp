@@ -86,6 +86,7 @@ const Sample kSamples[] = {
     {"Email5", "fi@example.net", "fi@example.net", "\n"},
     {"Attach5", "on", "on", "x"},
     {"EmailNotify", "every-call", "every-call", "sometimes"},
+    {"OnCall", "hooks/on call", "hooks/on call", "hook\nrm -rf ~"},
 };
 
 class ConfigCommand : public ::testing::Test {
