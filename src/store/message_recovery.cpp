@@ -113,9 +113,10 @@ private:
     VM_SRecovery m_result;
 };
 
-// The journal that named the file when the call's record was handed on;
-// else the latest journal of a call that was still going on (its file is
-// named nowhere yet) and began before the file was last written.
+// The journal that names the file (from the start of its recording on);
+// else the latest journal that names no file and was written before the
+// file was last written to: a call whose journal could not be brought up
+// to date when its recording began.
 VM_SCallJournal* Recovery::JournalFor(const Orphan& orphan) {
     const std::string name = BaseName(orphan.path);
     VM_SCallJournal* latest = nullptr;
