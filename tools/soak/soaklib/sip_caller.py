@@ -1,0 +1,261 @@
+"""Callers on the SIP line: sipp on 127.0.0.1, one scenario per call,
+written for the call: it rings (or gives up while ringing), speaks from a
+mu-law file that starts with the greeting's length of silence, presses keys
+by SIP INFO, and hangs up when the plan says unless Vocerra hangs up first.
+SIP audio runs in real time, so this line soaks at time scale 1."""
+
+import os
+import socket
+import subprocess
+import time
+
+from . import audio
+
+LEAD = 0.5          # seconds of silence beyond the greeting and the beep
+KEY_GAP = 3.5       # seconds between groups of keys (a prompt in between)
+
+
+def free_port():
+    for _ in range(200):
+        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        s.bind(('127.0.0.1', 0))
+        port = s.getsockname()[1]
+        s.close()
+        if port % 2 == 0 and port < 65000:
+            return port
+    raise RuntimeError('no free port')
+
+
+HEAD = '''<?xml version="1.0" encoding="ISO-8859-1" ?>
+<!DOCTYPE scenario SYSTEM "sipp.dtd">
+<scenario name="soak caller">
+  <send retrans="500"><![CDATA[
+INVITE sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>
+Call-ID: [call_id]
+CSeq: 1 INVITE
+Contact: <sip:{number}@[local_ip]:[local_port]>
+Max-Forwards: 70
+Content-Type: application/sdp
+Content-Length: [len]
+
+v=0
+o=caller 53655765 2353687637 IN IP[local_ip_type] [local_ip]
+s=-
+c=IN IP[media_ip_type] [media_ip]
+t=0 0
+m=audio [rtpstream_audio_port] RTP/AVP 0
+a=rtpmap:0 PCMU/8000
+a=ptime:20
+
+]]></send>
+  <recv response="100" optional="true"/>
+  <recv response="180"/>
+'''
+
+CANCEL = '''  <pause milliseconds="{ring_ms}"/>
+  <send><![CDATA[
+CANCEL sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>
+Call-ID: [call_id]
+CSeq: 1 CANCEL
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200"/>
+  <recv response="487"/>
+  <send><![CDATA[
+ACK sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
+Call-ID: [call_id]
+CSeq: 1 ACK
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+</scenario>
+'''
+
+ANSWERED = '''  <recv response="200" rtd="true"/>
+  <send><![CDATA[
+ACK sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
+Call-ID: [call_id]
+CSeq: 1 ACK
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+'''
+
+STREAM = '''  <nop><action><exec rtp_stream="{raw},1,0"/></action></nop>
+'''
+
+KEY = '''  <pause milliseconds="{pause_ms}"/>
+  <send retrans="500"><![CDATA[
+INFO sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
+Call-ID: [call_id]
+CSeq: {cseq} INFO
+Max-Forwards: 70
+Content-Type: application/dtmf-relay
+Content-Length: [len]
+
+Signal={digit}
+Duration=160
+]]></send>
+  <recv response="200"/>
+'''
+
+TAIL = '''  <recv request="BYE" timeout="{hold_ms}" ontimeout="hangup"/>
+  <send><![CDATA[
+SIP/2.0 200 OK
+[last_Via:]
+[last_From:]
+[last_To:]
+[last_Call-ID:]
+[last_CSeq:]
+Content-Length: 0
+
+]]></send>
+  <nop next="end"/>
+  <label id="hangup"/>
+  <send retrans="500"><![CDATA[
+BYE sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
+Call-ID: [call_id]
+CSeq: 99 BYE
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200"/>
+  <label id="end"/>
+</scenario>
+'''
+
+
+class SipCall:
+    def __init__(self, proc, planned, started, log):
+        self.proc = proc
+        self.planned = planned
+        self.started = started
+        self.log = log
+
+    def done(self):
+        return self.proc.poll() is not None
+
+    def wait(self, timeout):
+        account = dict(self.planned)
+        try:
+            account['exit'] = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+            account['stuck'] = True
+        account['output'] = 'sipp exit %s, log %s' % (self.proc.returncode, self.log)
+        account['duration'] = None
+        return account
+
+
+class SipCaller:
+    line_name = 'SIP line'
+    kinds = ('message', 'long', 'ring_hangup', 'greeting_hangup', 'beep_hangup', 'mid_message', 'silent',
+             'blocked', 'known', 'bulk', 'retrieval')
+    multi_mailbox_ok = True
+
+    def __init__(self, setup_tool, env, work, scale):
+        self.setup_tool = setup_tool
+        self.env = env
+        self.work = work
+        self.scale = scale
+        self.port = free_port()
+        self.folder = os.path.join(work, 'sip')
+        os.makedirs(self.folder, exist_ok=True)
+        self.raw_cache = {}
+
+    def prepare(self, soak):
+        self.greeting_for = soak.greeting_for
+        done = subprocess.run([self.setup_tool, '--server', '', '--listen', '127.0.0.1', '--port', str(self.port)],
+                              env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return done.returncode == 0
+
+    def vocerra_env(self):
+        return {'VOCERRA_MODEM_PORTS': ''}
+
+    def raw_for(self, message_path, lead):
+        key = (message_path, lead)
+        if key not in self.raw_cache:
+            raw = '%s.lead%.1f.ulaw' % (message_path, lead)
+            self.raw_cache[key] = audio.to_mulaw(message_path, raw, lead_silence=lead)
+        return self.raw_cache[key]
+
+    def scenario(self, call, message_path, greeting):
+        fill = {'name': call.name or 'Soak Caller', 'number': call.number}
+        text = HEAD.format(**fill)
+        planned = {'rings': 1, 'answered': True, 'reached': True, 'sent': 0.0, 'whole': False,
+                   'ended_by': None, 'sent_known': False}
+        if call.rings is not None:
+            planned['answered'] = False
+            text += CANCEL.format(ring_ms=int(1000 * (1.0 + 2.0 * call.kill_fraction)), **fill)
+            return text, planned
+        text += ANSWERED.format(**fill)
+        lead = greeting + 0.5 + LEAD
+        elapsed = 0.0
+        if message_path:
+            text += STREAM.format(raw=self.raw_for(message_path, lead))
+        cseq = 2
+        groups = [g for g in call.digits.replace('#', '#,').split(',') if g]
+        for i, group in enumerate(groups):
+            for j, digit in enumerate(group):
+                pause = (1.0 if i == 0 else KEY_GAP) if j == 0 else 0.25
+                elapsed += pause
+                text += KEY.format(pause_ms=int(pause * 1000), cseq=cseq, digit=digit, **fill)
+                cseq += 1
+        if call.hang_up_after is not None:
+            hold = max(0.2, call.hang_up_after - elapsed)
+            planned['sent'] = max(0.0, min(call.message_seconds, call.hang_up_after - lead))
+        elif message_path:
+            hold = max(0.2, lead + call.message_seconds + 0.5 - elapsed)
+            planned['sent'] = call.message_seconds
+            planned['sent_known'] = call.kind != 'long'
+        else:
+            hold = 600.0
+        text += TAIL.format(hold_ms=int(hold * 1000), **fill)
+        return text, planned
+
+    def place(self, call, message_path):
+        text, planned = self.scenario(call, message_path, self.greeting_for(call))
+        path = os.path.join(self.folder, 'call%d.xml' % call.index)
+        with open(path, 'w') as f:
+            f.write(text)
+        log = os.path.join(self.folder, 'call%d.log' % call.index)
+        args = ['sipp', '127.0.0.1:%d' % self.port, '-sf', path, '-i', '127.0.0.1', '-p', str(free_port()),
+                '-mi', '127.0.0.1', '-mp', str(free_port()), '-m', '1', '-nostdin', '-timeout', '900s',
+                '-timeout_error', '-trace_err', '-error_file', log + '.errors']
+        with open(log, 'w') as out:
+            proc = subprocess.Popen(args, cwd=self.folder, stdin=subprocess.DEVNULL, stdout=out,
+                                    stderr=subprocess.STDOUT)
+        self.current = SipCall(proc, planned, time.monotonic(), log)
+        return self.current
+
+    def after_kill(self):
+        # Nobody answers this caller any more.
+        if getattr(self, 'current', None) is not None and not self.current.done():
+            self.current.proc.terminate()
+
+    def close(self):
+        pass
