@@ -68,13 +68,18 @@ void ModemSimulator::OpenPty() {
     tcsetattr(m_slave, TCSANOW, &tio);
     unlink(m_link.c_str());
     if (symlink(slave.c_str(), m_link.c_str()) != 0) std::perror("symlink");
-    m_mode = Mode::kCommand;
     m_echo = true;
     m_voiceClass = false;
+    OnHook();
+}
+
+void ModemSimulator::OnHook() {
+    m_mode = Mode::kCommand;
     m_offHook = false;
+    m_pendingDle = false;
+    m_abortSeen = false;
     m_line.clear();
     m_out.clear();
-    m_pendingDle = false;
 }
 
 void ModemSimulator::ClosePty() {
@@ -86,12 +91,7 @@ void ModemSimulator::ClosePty() {
 
 void ModemSimulator::DropDtr() {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_mode = Mode::kCommand;
-    m_offHook = false;
-    m_pendingDle = false;
-    m_abortSeen = false;
-    m_line.clear();
-    m_out.clear();
+    OnHook();
     m_audio.clear();
     m_changed.notify_all();
 }

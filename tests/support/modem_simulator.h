@@ -89,6 +89,8 @@ private:
 
     void OpenPty();
     void ClosePty();
+    // Back in command mode on hook, nothing half received or waiting to go.
+    void OnHook();
     void Run();
     void OnBytes(const char* data, size_t length);
     void OnCommandByte(char c);
