@@ -26,22 +26,8 @@ def free_port():
     raise RuntimeError('no free port')
 
 
-HEAD = '''<?xml version="1.0" encoding="ISO-8859-1" ?>
-<!DOCTYPE scenario SYSTEM "sipp.dtd">
-<scenario name="soak caller">
-  <send retrans="500"><![CDATA[
-INVITE sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>
-Call-ID: [call_id]
-CSeq: 1 INVITE
-Contact: <sip:{number}@[local_ip]:[local_port]>
-Max-Forwards: 70
-Content-Type: application/sdp
-Content-Length: [len]
-
-v=0
+INVITE_BRANCH = 'z9hG4bK[pid]inv[call_number]'
+SDP = """v=0
 o=caller 53655765 2353687637 IN IP[local_ip_type] [local_ip]
 s=-
 c=IN IP[media_ip_type] [media_ip]
@@ -49,103 +35,61 @@ t=0 0
 m=audio [rtpstream_audio_port] RTP/AVP 0
 a=rtpmap:0 PCMU/8000
 a=ptime:20
+"""
 
-]]></send>
-  <recv response="100" optional="true"/>
-  <recv response="180"/>
-'''
 
-CANCEL = '''  <pause milliseconds="{ring_ms}"/>
-  <send><![CDATA[
-CANCEL sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>
-Call-ID: [call_id]
-CSeq: 1 CANCEL
-Max-Forwards: 70
-Content-Length: 0
+def request(call, method, cseq, branch='[branch]', answered=True, headers='', body='', retrans=True):
+    """One request the caller sends, as a sipp <send>."""
+    lines = ['%s sip:vocerra@[remote_ip]:[remote_port] SIP/2.0' % method,
+             'Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=%s' % branch,
+             'From: "%s" <sip:%s@[local_ip]>;tag=[pid]SIPpTag00[call_number]' % (call.name or 'Soak Caller',
+                                                                                 call.number),
+             'To: <sip:vocerra@[remote_ip]:[remote_port]>%s' % ('[peer_tag_param]' if answered else ''),
+             'Call-ID: [call_id]',
+             'CSeq: %d %s' % (cseq, method.split()[0] if method != 'ACK' else 'ACK'),
+             'Max-Forwards: 70']
+    lines += [h for h in headers.split('\n') if h]
+    lines.append('Content-Length: %s' % ('[len]' if body else '0'))
+    text = '\n'.join(lines) + '\n\n' + body
+    return '  <send%s><![CDATA[\n%s]]></send>\n' % (' retrans="500"' if retrans else '', text)
 
-]]></send>
-  <recv response="200"/>
-  <recv response="487"/>
-  <send><![CDATA[
-ACK sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK[pid]inv[call_number]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
-Call-ID: [call_id]
-CSeq: 1 ACK
-Max-Forwards: 70
-Content-Length: 0
 
-]]></send>
-</scenario>
-'''
+def invite(call):
+    return request(call, 'INVITE', 1, branch=INVITE_BRANCH, answered=False,
+                   headers='Contact: <sip:%s@[local_ip]:[local_port]>\nContent-Type: application/sdp' % call.number,
+                   body=SDP)
 
-ANSWERED = '''  <recv response="200" rtd="true"/>
-  <send><![CDATA[
-ACK sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
-Call-ID: [call_id]
-CSeq: 1 ACK
-Max-Forwards: 70
-Content-Length: 0
 
-]]></send>
-'''
+def cancel(call, ring_ms):
+    # Same branch as the INVITE it cancels; the ACK of the 487 too.
+    return ('  <pause milliseconds="%d"/>\n' % ring_ms +
+            request(call, 'CANCEL', 1, branch=INVITE_BRANCH, answered=False, retrans=False) +
+            '  <recv response="200"/>\n  <recv response="487"/>\n' +
+            request(call, 'ACK', 1, branch=INVITE_BRANCH, retrans=False))
 
-STREAM = '''  <nop><action><exec rtp_stream="{raw},1,0"/></action></nop>
-'''
 
-KEY = '''  <pause milliseconds="{pause_ms}"/>
-  <send retrans="500"><![CDATA[
-INFO sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
-Call-ID: [call_id]
-CSeq: {cseq} INFO
-Max-Forwards: 70
-Content-Type: application/dtmf-relay
-Content-Length: [len]
+def key(call, cseq, digit, pause_ms):
+    return ('  <pause milliseconds="%d"/>\n' % pause_ms +
+            request(call, 'INFO', cseq, headers='Content-Type: application/dtmf-relay',
+                    body='Signal=%s\nDuration=160\n' % digit) +
+            '  <recv response="200"/>\n')
 
-Signal={digit}
-Duration=160
-]]></send>
-  <recv response="200"/>
-'''
 
-TAIL = '''  <recv request="BYE" timeout="{hold_ms}" ontimeout="hangup"/>
-  <send><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
+def tail(call, hold_ms):
+    """Waits for Vocerra's BYE, or hangs up itself when the time is up."""
+    ok = ('  <send><![CDATA[\nSIP/2.0 200 OK\n[last_Via:]\n[last_From:]\n[last_To:]\n[last_Call-ID:]\n'
+          '[last_CSeq:]\nContent-Length: 0\n\n]]></send>\n')
+    return ('  <recv request="BYE" timeout="%d" ontimeout="hangup"/>\n' % hold_ms + ok +
+            '  <nop next="end"/>\n  <label id="hangup"/>\n' + request(call, 'BYE', 99) +
+            '  <recv response="200"/>\n  <label id="end"/>\n')
 
-]]></send>
-  <nop next="end"/>
-  <label id="hangup"/>
-  <send retrans="500"><![CDATA[
-BYE sip:vocerra@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: "{name}" <sip:{number}@[local_ip]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:vocerra@[remote_ip]:[remote_port]>[peer_tag_param]
-Call-ID: [call_id]
-CSeq: 99 BYE
-Max-Forwards: 70
-Content-Length: 0
 
-]]></send>
-  <recv response="200"/>
-  <label id="end"/>
-</scenario>
-'''
+SCENARIO = """<?xml version="1.0" encoding="ISO-8859-1" ?>
+<!DOCTYPE scenario SYSTEM "sipp.dtd">
+<scenario name="soak caller">
+%s</scenario>
+"""
+RINGING = '  <recv response="100" optional="true"/>\n  <recv response="180"/>\n'
 
 
 class SipCall:
@@ -204,26 +148,23 @@ class SipCaller:
         return self.raw_cache[key]
 
     def scenario(self, call, message_path, greeting):
-        fill = {'name': call.name or 'Soak Caller', 'number': call.number}
-        text = HEAD.format(**fill)
+        text = invite(call) + RINGING
         planned = {'rings': 1, 'answered': True, 'reached': True, 'sent': 0.0, 'whole': False,
                    'ended_by': None, 'sent_known': False}
         if call.rings is not None:
             planned['answered'] = False
-            text += CANCEL.format(ring_ms=int(1000 * (1.0 + 2.0 * call.kill_fraction)), **fill)
-            return text, planned
-        text += ANSWERED.format(**fill)
+            return SCENARIO % (text + cancel(call, int(1000 * (1.0 + 2.0 * call.kill_fraction)))), planned
+        text += '  <recv response="200" rtd="true"/>\n' + request(call, 'ACK', 1, retrans=False)
         lead = greeting + 0.5 + LEAD
-        elapsed = 0.0
         if message_path:
-            text += STREAM.format(raw=self.raw_for(message_path, lead))
-        cseq = 2
+            text += '  <nop><action><exec rtp_stream="%s,1,0"/></action></nop>\n' % self.raw_for(message_path, lead)
+        elapsed, cseq = 0.0, 2
         groups = [g for g in call.digits.replace('#', '#,').split(',') if g]
         for i, group in enumerate(groups):
             for j, digit in enumerate(group):
                 pause = (1.0 if i == 0 else KEY_GAP) if j == 0 else 0.25
                 elapsed += pause
-                text += KEY.format(pause_ms=int(pause * 1000), cseq=cseq, digit=digit, **fill)
+                text += key(call, cseq, digit, int(pause * 1000))
                 cseq += 1
         if call.hang_up_after is not None:
             hold = max(0.2, call.hang_up_after - elapsed)
@@ -234,8 +175,7 @@ class SipCaller:
             planned['sent_known'] = call.kind != 'long'
         else:
             hold = 600.0
-        text += TAIL.format(hold_ms=int(hold * 1000), **fill)
-        return text, planned
+        return SCENARIO % (text + tail(call, int(hold * 1000))), planned
 
     def place(self, call, message_path):
         text, planned = self.scenario(call, message_path, self.greeting_for(call))
