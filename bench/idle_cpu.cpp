@@ -99,7 +99,7 @@ double MeasureIdle(bool windowed, int seconds) {
     if (windowed) ChooseSimulatedLine(home);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);  // the ready line
     posix_spawn_file_actions_addclose(&actions, out[0]);
     char headless[] = "--headless";
     std::vector<char*> args = {const_cast<char*>(VOCERRA_BIN)};

@@ -135,10 +135,14 @@ MMRESULT VM_CPlayer::VM_UnprepareHeader(WAVEHDR* header) {
 
 MMRESULT VM_CPlayer::VM_Write(WAVEHDR* header) { return waveOutWrite(m_hWaveOut, header, sizeof(WAVEHDR)); }
 
-BOOL VM_PlayFileSync(UINT deviceId, const char* fileName) {
+BOOL VM_PlayFileSync(UINT deviceId, const char* fileName, HANDLE hCancel) {
     auto* player = new VM_CPlayer(deviceId, nullptr);
     auto* file = new VM_CWaveFile(fileName, VM_WAVE_MODE_READ);
     const BOOL started = player->VM_Start(file);
+    if (started && hCancel != nullptr) {
+        const HANDLE waits[2] = {player->VM_GetThread(), hCancel};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) player->VM_Stop();
+    }
     if (started) player->VM_WaitThreadEnd();
     delete player;
     delete file;

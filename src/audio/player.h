@@ -26,5 +26,6 @@ private:
     HWAVEOUT m_hWaveOut = nullptr;
 };
 
-// Plays the file to its end on the device; true when playing started.
-BOOL VM_PlayFileSync(UINT deviceId, const char* fileName);
+// Plays the file to its end on the device, or until hCancel (an event) is
+// set; true when playing started.
+BOOL VM_PlayFileSync(UINT deviceId, const char* fileName, HANDLE hCancel = nullptr);

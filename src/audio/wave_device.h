@@ -68,6 +68,8 @@ public:
     UINT VM_GetDeviceId() const { return m_uDeviceId; }
     UINT VM_GetCallbackMessage() const { return m_uCallbackMsg; }
     HANDLE VM_GetEvent() const { return m_hEvent; }
+    // The worker thread while it runs or has ended unwaited; null otherwise.
+    HANDLE VM_GetThread() const { return m_hThread; }
     const WAVEFORMATEX* VM_GetDeviceFormat() const { return m_pFormat; }
 
 protected:

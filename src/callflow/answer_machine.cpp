@@ -12,6 +12,7 @@
 #include "callflow/status_texts.h"
 #include "callflow/toll_saver.h"
 #include "diag/trace.h"
+#include "lines/base/line_dev_specific.h"
 #include "platform/win32/win32.h"
 #include "store/address_book.h"
 #include "store/app_config.h"
@@ -37,6 +38,17 @@ std::int64_t CallLimitMs(const VM_CAppCfg& cfg) {
     if (minutes < 0) minutes = 0;
     if (minutes > 999) minutes = 999;
     return minutes * 60000;
+}
+
+// A line that says its disconnect reports are certain, in the device-specific
+// part of its capabilities; any other line may report one by mistake.
+bool HasReliableDisconnect(DWORD lineId, DWORD apiVersion) {
+    VM_CDevCaps caps(lineId, apiVersion);
+    if (caps.VM_Query() != 0) return false;
+    const LINEDEVCAPS* fixed = caps.VM_GetCaps();
+    const BYTE* part = caps.VM_GetField(fixed->dwDevSpecificOffset, fixed->dwDevSpecificSize);
+    if (part == nullptr) return false;
+    return (lines::LineDevSpecificFlags(part, fixed->dwDevSpecificSize) & lines::kLineDevReliableDisconnect) != 0;
 }
 
 }  // namespace
@@ -91,6 +103,7 @@ bool VM_CAnswerMachine::VM_Start() {
     }
     m_idLine = lineId;
     m_bSingleBox = singleBox ? 1 : 0;
+    m_bReliableDisconnect = HasReliableDisconnect(static_cast<DWORD>(lineId), m_pLine->VM_GetAPIVersion());
     m_pController = VM_CreateController(singleBox);
     return true;
 }
@@ -123,7 +136,15 @@ bool VM_CAnswerMachine::VM_Stop() {
     VM_TRACE(g_bTraceTapi, "VM_CAnswerMachine::VM_Stop(lineID=0x%x, bSingleBox=0x%x): this=0x%" PRIxPTR,
              static_cast<unsigned>(m_idLine), static_cast<unsigned>(m_bSingleBox), VM_Self());
     if (m_pLine == nullptr) return false;
+    m_nStopSerial = m_nCallSerial;
     VM_EndCall();
+    // Callers still waiting are filed as calls that were not answered.
+    while (!m_waitingCalls.empty()) {
+        m_pCall = m_waitingCalls.front();
+        m_waitingCalls.pop_front();
+        VM_StartCall();
+        VM_EndCall();
+    }
     delete m_pController;
     m_pController = nullptr;
     delete m_pLine;
@@ -167,11 +188,28 @@ bool VM_CAnswerMachine::VM_IsOurCall(const VM_CCall* call) const {
 }
 
 void VM_CAnswerMachine::VM_OnNewCall(VM_CLine* line, HCALL hCall, DWORD dwAddressID, DWORD dwPrivilege) {
-    if (hCall == 0 || !VM_IsOurLine(line) || line->VM_HasCalls()) return;
-    m_pCall = new VM_CCall(line, hCall, dwAddressID);
+    if (hCall == 0 || !VM_IsOurLine(line)) return;
+    auto* call = new VM_CCall(line, hCall, dwAddressID);
+    if ((dwPrivilege & LINECALLPRIVILEGE_OWNER) == 0) call->VM_SetPrivilege();
+    // One call at a time: a caller arriving while the last call is still
+    // being ended waits for the line instead of ringing unheard.
+    m_waitingCalls.push_back(call);
+    VM_TakeWaitingCall();
+}
+
+bool VM_CAnswerMachine::VM_TakeWaitingCall() {
+    if (m_pCall != nullptr || m_waitingCalls.empty()) return false;
+    m_pCall = m_waitingCalls.front();
+    m_waitingCalls.pop_front();
     ++m_nCallSerial;
-    if ((dwPrivilege & LINECALLPRIVILEGE_OWNER) == 0) m_pCall->VM_SetPrivilege();
     VM_StartCall();
+    // A caller who gave up while waiting is ended now as then.
+    VM_CCallStatus status(m_pCall->VM_GetHandle());
+    if (status.VM_Query() != 0) return true;
+    const DWORD state = status.VM_GetStatus()->dwCallState;
+    if (state & (LINECALLSTATE_IDLE | LINECALLSTATE_DISCONNECTED | LINECALLSTATE_BUSY))
+        VM_OnCallState(m_pCall, state, 0, 0);
+    return true;
 }
 
 bool VM_CAnswerMachine::VM_StartCall() {
@@ -284,7 +322,8 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
     case LINECALLSTATE_IDLE:
         VM_ShowStatus(VM_STATUS_DROPPING);
         VM_EndCall();
-        VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
+        // A waiting call takes the line as it is; its own end reopens it.
+        if (!VM_TakeWaitingCall()) VM_Post(VM_MSG_RESTART_LINE, VM_Self(), static_cast<LPARAM>(m_nCallSerial));
         break;
     case LINECALLSTATE_BUSY:
     case LINECALLSTATE_DISCONNECTED:
@@ -302,6 +341,9 @@ void VM_CAnswerMachine::VM_OnCallState(VM_CCall* call, DWORD dwCallState, DWORD 
 }
 
 bool VM_CAnswerMachine::VM_IgnoreDisconnectEvent() {
+    // The rule is for voice modems, whose disconnects may be mistaken: a
+    // caller who really hung up would leave silence recorded to its end.
+    if (m_bReliableDisconnect) return false;
     if (m_pCfg == nullptr || m_pCfg->m_nSilenceSeconds <= 0 || m_pCfg->m_nSilenceLevel <= 0) return false;
     const DWORD seconds = m_bConnected ? (GetTickCount() - m_dwConnectTick) / 1000 : 0;
     // Only the call flow's silence detection can end a connected call; a
@@ -341,7 +383,8 @@ bool VM_CAnswerMachine::VM_EndCall() {
     m_pCallerIDDlg.reset();
     delete m_pCall;
     m_pCall = nullptr;
-    VM_Post(VM_MSG_CALL_ENDED, VM_Self(), 0);
+    const bool notLogged = m_pCallInfo != nullptr && m_bLogCall == 0;
+    VM_Post(VM_MSG_CALL_ENDED, VM_Self(), notLogged ? VM_CALL_NOT_LOGGED : 0);
     if (m_pCallInfo != nullptr) VM_FileCallRecord();
     return true;
 }
@@ -397,6 +440,12 @@ bool VM_CAnswerMachine::VM_OnMessage(HWND window, UINT message, WPARAM wParam, L
         // its own end restarts the line.
         if (wParam == VM_Self() && m_pCall != nullptr && static_cast<std::uint32_t>(lParam) != m_nCallSerial)
             return true;
+        // Nor is a line that was closed since (the program stopping, or
+        // answering switched off) opened again.
+        if (wParam == VM_Self() && static_cast<std::uint32_t>(lParam) <= m_nStopSerial) return true;
+        // Closing the line would cut off the callers waiting for it: the
+        // call that asked is dropped instead, and its end takes the next.
+        if (wParam == VM_Self() && m_pCall != nullptr && !m_waitingCalls.empty() && m_pCall->VM_Drop()) return true;
         return VM_Restart(wParam);
     default:
         break;

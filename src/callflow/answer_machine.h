@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 #include "callflow/caller_id_window.h"
@@ -31,7 +32,9 @@ constexpr UINT AM_MSG_HANGUP = 0x800A;          // the call's time limit
 constexpr UINT VM_MSG_RESTART_LINE = 0x800B;    // close and reopen the line; lParam the call's serial
 constexpr UINT VM_MSG_NEW_CALL_RECORD = 0x800C; // wParam folder id, lParam the record
 constexpr UINT VM_MSG_CALL_STARTED = 0x801E;
-constexpr UINT VM_MSG_CALL_ENDED = 0x801F;
+constexpr UINT VM_MSG_CALL_ENDED = 0x801F;        // lParam VM_CALL_NOT_LOGGED or 0
+// The call flow kept the call out of the call log (remote retrieval).
+constexpr LPARAM VM_CALL_NOT_LOGGED = 1;
 
 // Media modes and privileges tried in turn when opening the line.
 struct VM_SOpenTry {
@@ -107,6 +110,9 @@ private:
     void VM_ApplyModemFix();
     void VM_FileCallRecord();
     void VM_Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // Makes the longest-waiting call the call when there is none; false
+    // when nothing was taken.
+    bool VM_TakeWaitingCall();
 
     VM_CLine* m_pLine = nullptr;
     RegLSI m_modemFix;
@@ -120,10 +126,17 @@ private:
     bool m_bCallerIDSeen = false;
     DWORD m_dwConnectTick = 0;
     bool m_bConnected = false;
+    // The open line's disconnect reports are certain: none is ignored.
+    bool m_bReliableDisconnect = false;
     VM_CCall* m_pCall = nullptr;
+    // Calls offered while m_pCall was still on the line, oldest first.
+    std::deque<VM_CCall*> m_waitingCalls;
     // Counts the calls taken, so a restart asked for by one call's end does
     // not end the next call.
     std::uint32_t m_nCallSerial = 0;
+    // The serial when the machine last stopped: a restart asked for by that
+    // call or an earlier one finds the line already closed on purpose.
+    std::uint32_t m_nStopSerial = 0;
     VM_CCallInfo* m_pCallInfo = nullptr;
     std::unique_ptr<VM_CCallerIDDlg> m_pCallerIDDlg;
     HWND m_hParent;

@@ -38,6 +38,7 @@ VM_CMailboxController::VM_CMailboxController(VM_CAppCfg* cfg, VM_CAddressBook* a
                                              const std::int32_t* table, int nStates)
     : m_pAddressBook(addressBook), m_pCfg(cfg) {
     InitializeCriticalSection(&m_cs);
+    m_hStopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     VM_TRACE(g_bTraceTapi, "VM_CMailboxController::VM_CMailboxController: this=0x%" PRIxPTR, Address(this));
     if (table != nullptr) m_pStateMachine = new VM_CStateMachine(nStates, this, table);
     m_pCountDownTimer = new VM_CTimer(this);
@@ -49,6 +50,7 @@ VM_CMailboxController::~VM_CMailboxController() {
     delete m_pStateMachine;
     VM_TRACE(g_bTraceTapi, "VM_CMailboxController::~VM_CMailboxController: this=0x%" PRIxPTR, Address(this));
     DeleteCriticalSection(&m_cs);
+    if (m_hStopEvent != nullptr) CloseHandle(m_hStopEvent);
 }
 
 bool VM_CMailboxController::VM_Start(VM_CCall* call, VM_CCallInfo* callInfo, VM_ICallStatus* status,
@@ -60,6 +62,7 @@ bool VM_CMailboxController::VM_Start(VM_CCall* call, VM_CCallInfo* callInfo, VM_
     m_pCallInfo = callInfo;
     m_pLogFlag = logFlag;
     m_bStopping = false;
+    if (m_hStopEvent != nullptr) ResetEvent(m_hStopEvent);
     m_nCountDown = 0;
     m_pCountDownTimer->VM_Stop();
     EnterCriticalSection(&m_cs);
@@ -157,7 +160,9 @@ void VM_CMailboxController::VM_EndThread() {
              wait ? "TRUE" : "FALSE");
     if (wait) {
         // A stop that arrives before the worker's run has started is kept by
-        // the machine, so the run ends at once and the wait cannot hang.
+        // the machine, so the run ends at once and the wait cannot hang. A
+        // prompt the worker waits for is cut short: the caller has gone.
+        if (m_hStopEvent != nullptr) SetEvent(m_hStopEvent);
         m_pStateMachine->VM_Stop(m_idThread);
         WaitForSingleObject(m_hThread, INFINITE);
     }
@@ -231,7 +236,8 @@ bool VM_CMailboxController::VM_PlayPrompt(int n) {
 bool VM_CMailboxController::VM_PlayPromptWait(int n) {
     if (n < 0 || m_pCfg == nullptr) return false;
     char* path = m_pCfg->VM_GetPromptFileName(n);
-    const bool played = path != nullptr && VM_PlayFileSync(static_cast<UINT>(m_idWaveOut), path) != FALSE;
+    const bool played =
+        path != nullptr && VM_PlayFileSync(static_cast<UINT>(m_idWaveOut), path, m_hStopEvent) != FALSE;
     delete[] path;
     return played;
 }

@@ -112,6 +112,9 @@ protected:
     bool m_bDigitsOn = false;
     // Written by the main thread, read by the worker when its run ends.
     std::atomic<bool> m_bStopping{false};
+    // Set while VM_Stop waits for the worker (manual reset): ends a prompt
+    // the worker is waiting for.
+    HANDLE m_hStopEvent = nullptr;
     std::int16_t m_nCountDown = 0;
     VM_ICallStatus* m_pStatus = nullptr;
 

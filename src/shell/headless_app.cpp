@@ -1,5 +1,6 @@
 #include "shell/headless_app.h"
 
+#include <csignal>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -34,9 +35,12 @@ std::string ClockText() {
     return text;
 }
 
+// Whoever reads the output may have gone (`| head`): the calls are still
+// answered and filed, so a failed write is let go.
 void PrintLine(std::FILE* out, const std::string& line) {
     std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
+    clearerr(out);
 }
 
 class HeadlessFrame : public VM_CObserver {
@@ -63,7 +67,6 @@ private:
     std::unique_ptr<VM_CAnswerMachine> m_machine;
     int m_nQuitRequests = 0;
     bool m_bStopping = false;
-    bool m_bEndedWithoutRecord = false;
 };
 
 HeadlessFrame* g_frame = nullptr;
@@ -116,13 +119,15 @@ bool HeadlessFrame::StartUp() {
         return false;
     }
     const VM_SModemEntry* modem = VM_FindVoiceModem(m_cfg->m_idLine);
-    PrintLine(m_out.calls, "Vocerra answering on line " + std::to_string(m_cfg->m_idLine) + " (" +
+    PrintLine(m_out.log, "Vocerra answering on line " + std::to_string(m_cfg->m_idLine) + " (" +
                                (modem != nullptr ? modem->szName : "?") + "), program folder " + m_cfg->m_szHome);
     return true;
 }
 
 int HeadlessFrame::Run() {
     VM_CSignalThread::VM_BlockInThisThread();
+    // A reader that closes the pipe must not end the answering with it.
+    std::signal(SIGPIPE, SIG_IGN);
     VM_CSingleton guard;
     if (guard.VM_AnotherInstance()) {
         PrintLine(m_out.log, "Vocerra is already running for this user; this copy ends.");
@@ -145,10 +150,8 @@ int HeadlessFrame::Run() {
         return 1;
     }
     m_mediator = std::make_unique<VM_CCallMediator>(m_cfg.get(), &m_tollSaver, m_hWnd);
-    m_mediator->VM_SetFiledListener([this](const VM_SFiledCall& call) {
-        m_bEndedWithoutRecord = false;
-        PrintLine(m_out.calls, VM_DescribeFiledCall(call));
-    });
+    m_mediator->VM_SetFiledListener(
+        [this](const VM_SFiledCall& call) { PrintLine(m_out.calls, VM_DescribeFiledCall(call)); });
     m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_hWnd, m_cfg.get());
     m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
         return std::make_unique<VM_CCallerIDLog>(parent, owner, [this](const std::string& line) { Log(line); });
@@ -206,20 +209,17 @@ void HeadlessFrame::OnQuitRequest() {
     PostMessageA(m_hWnd, VM_MSG_USER_HANGUP, m_machine->VM_Self(), 0);
 }
 
-bool HeadlessFrame::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM /*lParam*/, LRESULT& result) {
+bool HeadlessFrame::VM_OnMessage(HWND /*window*/, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
     case VM_MSG_QUIT_REQUEST:
         OnQuitRequest();
         result = 0;
         return true;
     case VM_MSG_CALL_ENDED:
-        m_bEndedWithoutRecord = true;
+        if (wParam == m_machine->VM_Self() && lParam == VM_CALL_NOT_LOGGED)
+            PrintLine(m_out.calls, ClockText() + "  call not logged (remote retrieval)");
         return false;
     case VM_MSG_RESTART_LINE:
-        if (m_bEndedWithoutRecord && wParam == m_machine->VM_Self()) {
-            m_bEndedWithoutRecord = false;
-            PrintLine(m_out.calls, ClockText() + "  call not logged (remote retrieval)");
-        }
         if (!m_bStopping || wParam != m_machine->VM_Self()) return false;
         // The line is not reopened: the call that held the stop has ended.
         m_machine->VM_Stop();

@@ -13,8 +13,8 @@
 
 
 struct VM_SHeadlessOutput {
-    std::FILE* calls = stdout;   // one line per call, and the ready line
-    std::FILE* log = stderr;     // caller-ID updates and notices
+    std::FILE* calls = stdout;   // one line per call, nothing else
+    std::FILE* log = stderr;     // the ready line, caller-ID updates and notices
 };
 
 // Runs until stopped; the process's exit code.

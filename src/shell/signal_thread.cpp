@@ -2,8 +2,6 @@
 
 #include <pthread.h>
 
-#include <future>
-
 #include "callflow/answer_machine.h"
 #include "platform/win32/messages.h"
 
@@ -17,6 +15,19 @@ sigset_t Signals() {
     sigaddset(&set, SIGUSR1);  // only to wake the thread at the end
     return set;
 }
+
+// Blocks the signals in the calling thread for its lifetime, then restores
+// the mask the thread had.
+class BlockedWhileAlive {
+public:
+    explicit BlockedWhileAlive(const sigset_t& set) { pthread_sigmask(SIG_BLOCK, &set, &m_previous); }
+    ~BlockedWhileAlive() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    BlockedWhileAlive(const BlockedWhileAlive&) = delete;
+    BlockedWhileAlive& operator=(const BlockedWhileAlive&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 void DispatchPending() {
     MSG msg;
@@ -32,14 +43,13 @@ void VM_CSignalThread::VM_BlockInThisThread() {
 }
 
 void VM_CSignalThread::VM_Start(HWND window) {
-    std::promise<void> blocked;
-    std::future<void> ready = blocked.get_future();
-    m_thread = std::thread([this, window, &blocked] {
-        // Blocked here too, so the wake-up at the end is never fatal, even
-        // where the starting thread left the signals open (a test program).
-        const sigset_t set = Signals();
-        pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        blocked.set_value();
+    // The thread is born with the signals blocked, as a new thread takes its
+    // creator's mask: the wake-up at the end is never fatal, even where the
+    // caller leaves them open (a test program), and nothing on this frame has
+    // to wait for the thread or outlive the return.
+    const sigset_t set = Signals();
+    BlockedWhileAlive blocked(set);
+    m_thread = std::thread([this, window, set] {
         for (;;) {
             int signo = 0;
             if (sigwait(&set, &signo) != 0) continue;
@@ -47,7 +57,6 @@ void VM_CSignalThread::VM_Start(HWND window) {
             if (signo != SIGUSR1) PostMessageA(window, VM_MSG_QUIT_REQUEST, static_cast<WPARAM>(signo), 0);
         }
     });
-    ready.wait();
 }
 
 void VM_CSignalThread::VM_Stop() {

@@ -81,4 +81,13 @@ inline std::string ReadAllData(VM_CWaveFile& file) {
     return out;
 }
 
+// Seconds of sound in a file, counted in its samples; -1 when unreadable.
+inline double DataSeconds(const std::string& path) {
+    VM_CWaveFile file(path.c_str(), VM_WAVE_MODE_READ);
+    const std::string bytes = ReadAllData(file);
+    const WAVEFORMATEX* format = file.VM_GetFormat();
+    if (format == nullptr || format->nAvgBytesPerSec == 0) return -1.0;
+    return static_cast<double>(bytes.size()) / format->nAvgBytesPerSec;
+}
+
 }  // namespace wavetest

@@ -64,9 +64,12 @@ TEST_F(AnswerMachine, CallerHangingUpWhileRingingIsFiledWithoutRecordingAndTheNe
 }
 
 // Silence detection can only end a connected call: a disconnect while it
-// rings is never ignored, or the line would stay taken by a dead call.
+// rings is never ignored, or the line would stay taken by a dead call. The
+// rule is for lines whose disconnects may be mistaken, as a voice modem's.
 TEST_F(AnswerMachine, WithSilenceDetectionOnlyAYoungConnectedCallIgnoresTheDisconnect) {
-    Start();
+    simline::LineConfig modemLike;
+    modemLike.reliableDisconnect = false;
+    Start(modemLike);
     m_cfg->m_nSilenceSeconds = 10;
     m_cfg->m_nSilenceLevel = 8;
     auto ringing = Offer("5550100");
@@ -107,6 +110,25 @@ TEST_F(AnswerMachine, RestartAskedForByAnEndedCallSparesTheNextCall) {
     EXPECT_TRUE(Machine().VM_OnMessage(m_hWnd, VM_MSG_RESTART_LINE, Machine().VM_Self(), staleSerial, result));
     EXPECT_TRUE(Machine().VM_HasCall());
     EXPECT_EQ(3, RingsToAnswer(*second)) << "still ringing on the same line";
+}
+
+// The program stops the machine while the restart asked for by the last
+// call's end is still queued: the line stays closed.
+TEST_F(AnswerMachine, RestartStillQueuedWhenTheMachineStopsLeavesTheLineClosed) {
+    Start();
+    auto call = Offer("5550100");
+    Connect(*call);
+    call->HangUp();
+    MSG restart{};
+    ASSERT_TRUE(PumpUntil([&] {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, VM_MSG_RESTART_LINE, VM_MSG_RESTART_LINE, PM_REMOVE)) restart = msg;
+        return restart.message == VM_MSG_RESTART_LINE;
+    }));
+    ASSERT_TRUE(Machine().VM_Stop());
+    DispatchMessageA(&restart);
+    PumpPending();
+    EXPECT_FALSE(Machine().VM_IsStarted()) << "the line was reopened after the stop";
 }
 
 TEST_F(AnswerMachine, CallOfferedWhileTheLineWasClosedIsAnsweredAfterItReopens) {

@@ -5,12 +5,17 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/process_harness.h"
+#include "line_client.h"
 #include "store/address_book_fixture.h"
 #include "store/call_info.h"
 #include "store/list.h"
@@ -18,7 +23,6 @@
 namespace e2e {
 
 constexpr int kInbox = 1;  // the first folder the default tree gives
-const char* const kTimeScale = "8";
 
 class HeadlessVocerra : public storetest::AddressBookFiles {
 protected:
@@ -43,7 +47,7 @@ protected:
     Environment Env() const {
         return {{"VOCERRA_HOME", m_dir.path()},
                 {"VOCERRA_RUNTIME_DIR", m_runtime.path()},
-                {"VOCERRA_TIME_SCALE", kTimeScale},
+                {"VOCERRA_TIME_SCALE", m_timeScale},
                 {"VOCERRA_NO_SOUND_CARDS", "1"},
                 {"VOCERRA_MODEM_PORTS", ""},  // never this machine's serial ports
                 {"VOCERRA_REGISTRY", m_runtime.file("registry.reg")}};
@@ -52,12 +56,14 @@ protected:
     void StartVocerra() {
         m_cfg.reset();
         m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{"--headless"}, Env());
-        ASSERT_TRUE(m_vocerra->WaitForOut(Contains("Vocerra answering on line 0"))) << Err();
+        ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     }
     Finished Call(std::vector<std::string> args) { return RunProgram(VOCERRA_CALL_BIN, args, Env()); }
-    // Places a call and waits for the line Vocerra prints for it.
+    // Places a call and waits for the line Vocerra prints for it, and for the
+    // line to be reopened: a call placed before that meets the restart.
     std::string CallAndWaitForLine(const std::vector<std::string>& args, Finished* call = nullptr) {
         const size_t before = m_vocerra->OutLines().size();
+        const unsigned openings = LineOpenings();
         Finished done = Call(args);
         EXPECT_EQ(0, done.exitCode) << done.output;
         if (call != nullptr) *call = done;
@@ -68,7 +74,28 @@ protected:
             line = l;
             return true;
         });
+        EXPECT_TRUE(WaitUntil([&] { return LineOpenings() > openings; })) << "the line was not reopened\n" << Err();
         return line;
+    }
+    // How often Vocerra has opened the simulated line so far.
+    unsigned LineOpenings() {
+        callclient::LineClient client;
+        std::string error;
+        if (!client.Connect(m_runtime.file("sim-line.sock"), &error)) return 0;
+        const std::optional<std::string> reply = client.Request("LINE");
+        // Vocerra's end of the connection is gone before its descriptors are counted.
+        client.Bye();
+        const size_t at = reply ? reply->find("openings=") : std::string::npos;
+        return at == std::string::npos ? 0 : static_cast<unsigned>(std::stoul(reply->substr(at + 9)));
+    }
+    // Polls pred; the real-time guard only stops a wait that never ends.
+    static bool WaitUntil(const std::function<bool()>& pred, int guardSeconds = 120) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(guardSeconds);
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
 
     static std::function<bool(const std::string&)> Contains(const std::string& text) {
@@ -97,6 +124,9 @@ protected:
     }
 
     testsupport::TempDir m_runtime;
+    // The caller judges quiet on the line in real time, so what it hears
+    // needs a scale a loaded machine keeps up with.
+    std::string m_timeScale = "8";
     std::unique_ptr<BackgroundProgram> m_vocerra;
 };
 

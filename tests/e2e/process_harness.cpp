@@ -49,8 +49,17 @@ pid_t Spawn(const std::string& path, const std::vector<std::string>& args, const
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
+    // The program's own way with a broken pipe, whatever the test runner's.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argvp.data(), envpp.data()) != 0) pid = -1;
+    if (posix_spawn(&pid, path.c_str(), &actions, &attributes, argvp.data(), envpp.data()) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -78,7 +87,7 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 }
 
 BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<std::string>& args,
-                                     const Environment& env) {
+                                     const Environment& env, bool outputGone) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -89,7 +98,12 @@ BackgroundProgram::BackgroundProgram(const std::string& path, const std::vector<
     m_pid = Spawn(path, args, env, out[1], err[1]);
     close(out[1]);
     close(err[1]);
-    m_out.reader = std::thread([this, fd = out[0]] { Read(fd, m_out); });
+    if (outputGone) {
+        close(out[0]);
+        m_out.closed = true;
+    } else {
+        m_out.reader = std::thread([this, fd = out[0]] { Read(fd, m_out); });
+    }
     m_err.reader = std::thread([this, fd = err[0]] { Read(fd, m_err); });
 }
 

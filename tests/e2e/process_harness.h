@@ -27,7 +27,10 @@ Finished RunProgram(const std::string& path, const std::vector<std::string>& arg
 
 class BackgroundProgram {
 public:
-    BackgroundProgram(const std::string& path, const std::vector<std::string>& args, const Environment& env);
+    // outputGone: stdout is a pipe whose reader has already left (as after
+    // `| head -c 20`); its lines are not collected.
+    BackgroundProgram(const std::string& path, const std::vector<std::string>& args, const Environment& env,
+                      bool outputGone = false);
     ~BackgroundProgram();  // kills a program still running
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;

@@ -102,6 +102,19 @@ TEST_F(SingleMailboxFlowConcurrency, HangUpDuringTheBeepLeavesNoMessage) {
     EXPECT_EQ(RecordedFile(), "");
 }
 
+// The good-bye is waited for on the worker; a caller who hangs up during it
+// ends it there, as any other prompt, and the call with it.
+TEST_F(SingleMailboxFlowConcurrency, HangUpDuringTheGoodByeCutsItShort) {
+    WritePrompt(VM_PROMPT_BYE, {660.0}, 120000);
+    simline::SimCallAudio* audio = Call();
+    ASSERT_NE(audio, nullptr);
+    // The silent caller's recording ends by silence; a second of good-bye.
+    ASSERT_TRUE(WaitHeard(audio, m_files["GTMain"].size() + m_files["Prp0000"].size() + 8000));
+    m_remote->HangUp();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(HeardSoFar(audio), "GTMain,Prp0000,Prp0005~");
+}
+
 TEST_F(SingleMailboxFlowConcurrency, HangUpDuringRecordingKeepsWhatWasRecorded) {
     simline::SimCallAudio* audio = Call();
     ASSERT_NE(audio, nullptr);

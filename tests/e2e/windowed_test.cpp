@@ -63,7 +63,7 @@ TEST_F(WindowedVocerra, WithoutADisplayItSaysSoAndAnswersWithoutWindows) {
     env["WAYLAND_DISPLAY"] = "";
     env["QT_QPA_PLATFORM"] = "";
     m_vocerra = std::make_unique<BackgroundProgram>(VOCERRA_BIN, std::vector<std::string>{}, env);
-    ASSERT_TRUE(m_vocerra->WaitForOut(Contains("Vocerra answering on line 0"))) << Err();
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Vocerra answering on line 0"))) << Err();
     EXPECT_TRUE(m_vocerra->WaitForErr(Contains("no display"))) << Err();
 }
 

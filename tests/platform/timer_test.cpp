@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <barrier>
+#include <chrono>
+#include <random>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/win32.h"
 
@@ -37,6 +42,12 @@ int CountTicks(HWND hwnd, UINT_PTR id, DWORD span) {
         if (msg.message == WM_TIMER && msg.hwnd == hwnd && msg.wParam == id) ++ticks;
     }
     return ticks;
+}
+
+// A short busy wait, shorter than any sleep.
+void SpinFor(int iterations) {
+    static std::atomic<int> sink{0};
+    for (int i = 0; i < iterations; ++i) sink.fetch_add(0, std::memory_order_relaxed);
 }
 
 LRESULT PlainProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcA(hwnd, msg, w, l); }
@@ -171,4 +182,82 @@ TEST(WindowTimerConcurrency, BlockedGetMessageWakesForATimer) {
     });
     t.join();
     EXPECT_TRUE(ticked.load());
+}
+
+// Several threads post to one window and set and kill its timers at random;
+// then, in turn, one of them posts and sets a timer on the otherwise quiet
+// queue, where nothing but the timer itself can wake the reader. Every such
+// timer must tick, and every post must arrive once and in order.
+TEST(WindowTimerConcurrency, RandomPostsAndTimersFromManyThreadsLoseNothing) {
+    ScaledTime fast(10);  // the shortest period, 10 ms, passes in 1 ms
+    constexpr int kWorkers = 3;
+    constexpr int kRounds = 600;
+    constexpr UINT_PTR kFirstId = 100;
+    std::atomic<HWND> window{nullptr};
+    std::array<std::atomic<int>, kWorkers> ticks{};
+    std::array<int, kWorkers> received{};
+    int misordered = 0;
+    std::thread reader([&] {
+        window = MakeWindow();
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.message == WM_TIMER && msg.wParam >= kFirstId && msg.wParam < kFirstId + kWorkers)
+                ++ticks[msg.wParam - kFirstId];
+            else if (msg.message == WM_USER && msg.wParam < kWorkers && msg.lParam != received[msg.wParam]++)
+                ++misordered;
+        }
+        DestroyWindow(window);
+    });
+    while (window.load() == nullptr) std::this_thread::yield();
+    const HWND hwnd = window;
+    const unsigned seed = std::random_device{}();
+    std::atomic<int> lostInRound{-1};
+    std::barrier step(kWorkers);
+    std::array<int, kWorkers> sent{};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            std::mt19937 random(seed + static_cast<unsigned>(w));
+            const UINT_PTR id = kFirstId + static_cast<UINT_PTR>(w);
+            auto post = [&] { PostMessageA(hwnd, WM_USER, static_cast<WPARAM>(w), sent[w]++); };
+            auto pause = [&random] { SpinFor(std::uniform_int_distribution<int>(0, 20000)(random)); };
+            for (int round = 0; round < kRounds && lostInRound < 0; ++round) {
+                for (int op = std::uniform_int_distribution<int>(1, 8)(random); op > 0; --op) {
+                    switch (random() % 3) {
+                    case 0: post(); break;
+                    case 1: SetTimer(hwnd, id, 10, nullptr); break;
+                    default: KillTimer(hwnd, id); break;
+                    }
+                    pause();
+                }
+                KillTimer(hwnd, id);
+                step.arrive_and_wait();
+                if (round % kWorkers == w) {
+                    // The reader wakes for the post and looks for more; the
+                    // timer is set somewhere in that time.
+                    post();
+                    pause();
+                    const int before = ticks[w];
+                    SetTimer(hwnd, id, 10, nullptr);
+                    // Real time only bounds a wait for a tick that never comes.
+                    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                    while (ticks[w] == before) {
+                        if (std::chrono::steady_clock::now() > guard) {
+                            lostInRound = round;
+                            break;
+                        }
+                        std::this_thread::sleep_for(std::chrono::microseconds(50));
+                    }
+                    KillTimer(hwnd, id);
+                }
+                step.arrive_and_wait();
+            }
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    PostMessageA(hwnd, WM_QUIT, 0, 0);
+    reader.join();
+    EXPECT_EQ(lostInRound.load(), -1) << "a timer set on a quiet queue never ticked (seed " << seed << ")";
+    EXPECT_EQ(misordered, 0);
+    for (int w = 0; w < kWorkers; ++w) EXPECT_EQ(received[w], sent[w]) << "posts of worker " << w;
 }

@@ -2,14 +2,19 @@
 // the single-instance lock, and filing a new call's record.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
 #include "callflow/answer_machine.h"
 #include "callflow/toll_saver.h"
+#include "platform/win32/win32.h"
 #include "shell/call_mediator.h"
 #include "shell/command_line.h"
+#include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "shell/subject.h"
 #include "store/app_config.h"
@@ -71,6 +76,38 @@ TEST(CommandLine, HeadlessHelpVersionAndErrors) {
     EXPECT_EQ(A::kError, bad.action);
     EXPECT_NE(std::string::npos, bad.error.find("--headles"));
     EXPECT_EQ(A::kError, VM_ParseCommandLine({"stray"}).action);
+}
+
+// From the moment it is started the signal thread turns a stop signal into
+// one quit request, and it can be stopped at once.
+TEST(SignalThreadConcurrency, StartedThreadTakesEachSignalAndStopsAtAnyMoment) {
+    // Stop signals go to the signal thread alone; its wake-up signal is left
+    // open here, as a test program may.
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcA(hwnd, msg, w, l); };
+    wc.lpszClassName = "VocerraSignalTest";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, hwnd);
+    for (int i = 0; i < 200; ++i) {
+        VM_CSignalThread signals;
+        signals.VM_Start(hwnd);
+        if (i % 2 == 0) continue;  // stopped before it may even have run
+        ASSERT_EQ(0, kill(getpid(), i % 4 == 1 ? SIGTERM : SIGINT));
+        MSG msg{};
+        // Real time only bounds a request that never comes.
+        for (int wait = 0; wait < 20000 && !PeekMessageA(&msg, hwnd, 0, 0, PM_REMOVE); ++wait) Sleep(1);
+        ASSERT_EQ(VM_MSG_QUIT_REQUEST, msg.message) << "round " << i;
+        EXPECT_EQ(static_cast<WPARAM>(i % 4 == 1 ? SIGTERM : SIGINT), msg.wParam);
+    }
+    MSG extra;
+    EXPECT_FALSE(PeekMessageA(&extra, hwnd, 0, 0, PM_REMOVE)) << "one signal, one request";
+    DestroyWindow(hwnd);
 }
 
 TEST(SingleInstance, SecondLockIsRefusedAndAFolderOthersCanEnterIsNotUsed) {

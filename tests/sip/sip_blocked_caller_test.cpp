@@ -6,61 +6,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
-#include "support/recording_caller_id.h"
-#include "callflow/answer_machine.h"
-#include "callflow/main_window.h"
-#include "callflow/single_mailbox_ctrl.h"
 #include "callflow/status_texts.h"
-#include "callflow/toll_saver.h"
-#include "platform/win32/clock.h"
 #include "platform/winmm/g711.h"
 #include "platform/winmm/wave_file_io.h"
-#include "sip/sip_fixture.h"
-#include "store/address_book_fixture.h"
-#include "store/call_info.h"
+#include "sip/sip_machine_fixture.h"
 #include "store/shipped_data.h"
-#include "support/message_window.h"
 
 namespace siptest {
 namespace {
 
 constexpr int kConfiguredRings = 8;
 
-// The address-book files of the store tests, kept beside the SIP fixture.
-class BookFiles : public storetest::AddressBookFiles {
-public:
-    using AddressBookFiles::AddEntry;
-    using AddressBookFiles::AddFolder;
-    using AddressBookFiles::m_cfg;
-    using AddressBookFiles::SetUp;
-    void TestBody() override {}
-};
-
-
-class SipBlockedCallerConcurrency : public SipLineFixture {
+class SipBlockedCallerConcurrency : public SipMachineFixture {
 protected:
     void SetUp() override {
-        SipLineFixture::SetUp();
-        m_book.SetUp();
-        VM_CAppCfg& cfg = *m_book.m_cfg;
-        cfg.m_idLine = 0;
-        cfg.m_nRings = kConfiguredRings;
-        cfg.m_nMaxCallMinutes = 0;
-        cfg.m_nSilenceSeconds = 0;
-        cfg.m_nSilenceLevel = 0;
-        cfg.VM_SetFlag(false, VM_FLAG_TOLL_SAVER | VM_FLAG_PRESCREEN | VM_FLAG_MODEM_FIX);
-        cfg.VM_SetFlag(true, VM_FLAG_SINGLE_MAILBOX | VM_FLAG_ANSWERING);
-        VM_SetMainWindow(m_window.hwnd());
-    }
-    void TearDown() override {
-        m_machine.reset();
-        Pump([] { return false; }, 0);
-        SipLineFixture::TearDown();
-        VM_SetMainWindow(nullptr);
+        SipMachineFixture::SetUp();
+        m_book.m_cfg->m_nRings = kConfiguredRings;
     }
 
     // An entry for every caller who hides his number, in the given mode.
@@ -71,40 +34,13 @@ protected:
 
     // The answer machine on the SIP line, and sipp calling anonymously.
     void Call(const std::string& from, const std::string& privacy) {
-        StartService(TestSettings());
+        StartMachine();
         ASSERT_FALSE(HasFatalFailure());
-        m_machine = std::make_unique<VM_CAnswerMachine>(&m_tollSaver, m_window.hwnd(), m_book.m_cfg.get());
-        m_machine->VM_SetCallerIDDlgMaker([this](HWND parent, VM_CAnswerMachine* owner) {
-            return std::make_unique<testsupport::RecordingCallerID>(parent, owner, &m_trail);
-        });
-        ASSERT_TRUE(m_machine->VM_Start());
         Keys keys = CallerKeys(m_peer.Port());
         keys["caller_from"] = from;
         keys["privacy"] = privacy;
         keys.erase("hold");
         m_sipp = Sipp("caller_held.xml", keys);
-    }
-
-    // Dispatches messages; the main window's go to the answer machine,
-    // except the call records, which are kept.
-    bool Pump(const std::function<bool()>& pred, int realSeconds = 120) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(realSeconds);
-        do {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.hwnd != m_window.hwnd()) {
-                    DispatchMessageA(&msg);
-                } else if (msg.message == VM_MSG_NEW_CALL_RECORD) {
-                    m_records.emplace_back(reinterpret_cast<VM_CCallInfo*>(msg.lParam));
-                } else if (m_machine) {
-                    LRESULT result = 0;
-                    m_machine->VM_OnMessage(msg.hwnd, msg.message, msg.wParam, msg.lParam, result);
-                }
-            }
-            if (pred()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } while (std::chrono::steady_clock::now() < end);
-        return pred();
     }
 
     // Rings shown before the machine said it was blocking the caller; -1
@@ -117,12 +53,6 @@ protected:
         }
         return -1;
     }
-    std::string Trail() const {
-        std::string text;
-        for (const std::string& line : m_trail) text += "[" + line + "] ";
-        return text;
-    }
-
     // The call has ended at both ends and its record was filed.
     void ExpectHungUpAndFiledBlocked() {
         // The scenario ends only on our BYE. Waited for here, as the
@@ -170,13 +100,6 @@ protected:
         return most;
     }
 
-    BookFiles m_book;
-    testsupport::MessageWindow m_window;
-    VM_CTollSaver m_tollSaver;
-    std::unique_ptr<VM_CAnswerMachine> m_machine;
-    std::vector<std::unique_ptr<VM_CCallInfo>> m_records;
-    std::vector<std::string> m_trail;
-    RtpPeer m_peer;
     std::unique_ptr<PeerProcess> m_sipp;
 };
 

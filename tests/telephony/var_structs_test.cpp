@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "line_harness.h"
+#include "lines/base/line_dev_specific.h"
 #include "telephony/request_list.h"
 #include "telephony/var_structs.h"
 
@@ -86,12 +87,16 @@ TEST_F(LineStructs, DevCapsGrowsToHoldALongLineName) {
     VM_CDevCaps caps(0, TAPI_VERSION_1_4);
     ASSERT_EQ(caps.VM_Query(), 0);
     const LINEDEVCAPS* c = caps.VM_GetCaps();
-    EXPECT_EQ(c->dwNeededSize, 240u + 501u);
+    EXPECT_EQ(c->dwNeededSize, 240u + 501u + sizeof(lines::LineDevSpecific));
     EXPECT_EQ(c->dwUsedSize, c->dwNeededSize);
     ASSERT_NE(caps.VM_GetField(c->dwLineNameOffset, c->dwLineNameSize), nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(caps.VM_GetBuffer()) + c->dwLineNameOffset),
               config.name);
     EXPECT_EQ(c->dwPermanentLineID, 0x5100u);
+    // The simulated line's hang-ups are certain, and it says so.
+    EXPECT_EQ(lines::LineDevSpecificFlags(caps.VM_GetField(c->dwDevSpecificOffset, c->dwDevSpecificSize),
+                                          c->dwDevSpecificSize),
+              lines::kLineDevReliableDisconnect);
 }
 
 TEST_F(LineStructs, StructuresFollowTheSizeRules) {

@@ -102,6 +102,12 @@ bool LineClient::Audio(size_t from, std::vector<std::int16_t>* out) {
     return true;
 }
 
+bool LineClient::Bye() {
+    if (!Request("BYE")) return false;
+    // Nothing follows the reply but the server's close.
+    return !ReadLine();
+}
+
 std::optional<std::string> LineClient::ReadLine() {
     for (;;) {
         const size_t end = m_buffer.find('\n');

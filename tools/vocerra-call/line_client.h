@@ -40,6 +40,8 @@ public:
     // Samples the line played from sample `from` on (appended to *out).
     bool Audio(size_t from, std::vector<std::int16_t>* out);
     const std::string& LastError() const { return m_error; }
+    // Says goodbye and waits until the server has closed its end.
+    bool Bye();
 
 private:
     std::optional<std::string> ReadLine();

@@ -28,6 +28,7 @@ struct LineCall {
     DWORD stateMode = 0;
     DWORD origin = LINECALLORIGIN_INBOUND;
     bool callerKnown = false;  // until then the call reports no caller at all
+    bool heard = false;        // an open of the line was told of the call
     CallerParty caller;
     // Requests the service completes later; 0 for none.
     DWORD answerRequest = 0;

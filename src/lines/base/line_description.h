@@ -32,6 +32,10 @@ struct LineDescription {
     DWORD callerIdFlags = kAllPartyIdFlags;
     DWORD disconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_UNKNOWN;
     DWORD addrCapFlags = 0;  // LINEADDRCAPFLAGS_ACCEPTTOALERT: rings only after lineAccept
+    // The line reports a disconnect only when the caller has really gone, so
+    // the call can end at once (line_dev_specific.h). A voice modem cannot
+    // promise that.
+    bool reliableDisconnect = false;
     DWORD apiLowVersion = 0x00010003;
     DWORD apiHighVersion = 0x00020002;
 };

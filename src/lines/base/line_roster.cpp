@@ -11,7 +11,7 @@ constexpr DWORD kRingModeNormal = 1;
 }  // namespace
 
 LineRoster::LineRoster(std::vector<LineDescription> devices)
-    : m_devices(std::move(devices)), m_opens(m_devices.size(), 0) {}
+    : m_devices(std::move(devices)), m_opens(m_devices.size(), 0), m_openings(m_devices.size(), 0) {}
 
 void LineRoster::Closed(DWORD device) {
     if (Valid(device) && m_opens[device] > 0) m_opens[device]--;
@@ -23,8 +23,14 @@ LineCall* LineRoster::FindCall(DWORD callId) {
 }
 
 void LineRoster::Announce(LineCall& call) {
+    call.heard = m_sink != nullptr && Valid(call.device) && m_opens[call.device] > 0;
     if (m_sink != nullptr) m_sink->NewCall(call.device, call.id);
     SetState(call, call.state, call.stateMode);
+}
+
+void LineRoster::AnnounceIfUnheard(LineCall& call) {
+    if (!call.heard && call.Ringing() && m_sink != nullptr && Valid(call.device) && m_opens[call.device] > 0)
+        Announce(call);
 }
 
 void LineRoster::SetState(LineCall& call, DWORD state, DWORD mode) {
@@ -38,6 +44,8 @@ void LineRoster::CallInfo(const LineCall& call, DWORD infoStates) {
 }
 
 void LineRoster::Ring(DWORD device, DWORD count) {
+    for (auto& entry : m_calls)
+        if (entry.second->device == device) AnnounceIfUnheard(*entry.second);
     LineState(device, LINEDEVSTATE_RINGING, kRingModeNormal, count);
 }
 

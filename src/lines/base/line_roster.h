@@ -22,7 +22,13 @@ public:
     DWORD Count() const { return static_cast<DWORD>(m_devices.size()); }
     const LineDescription& Device(DWORD device) const { return m_devices[device]; }
     int Opens(DWORD device) const { return m_opens[device]; }
-    void Opened(DWORD device) { m_opens[device]++; }
+    // Every open since the service started, so a caller can tell that the
+    // line was opened again after a call.
+    unsigned Openings(DWORD device) const { return m_openings[device]; }
+    void Opened(DWORD device) {
+        m_opens[device]++;
+        m_openings[device]++;
+    }
     void Closed(DWORD device);
 
     // A new call of the service's own kind on the device, with the next id;
@@ -54,8 +60,14 @@ public:
 
     // Every open of the device learns of the call, then of its state.
     void Announce(LineCall& call);
+    // A ringing call no open has heard of (offered while the line was
+    // closed, or left by the last open to close it) is announced to the
+    // opens the line has now, as a line that keeps ringing is noticed once
+    // it is open again.
+    void AnnounceIfUnheard(LineCall& call);
     void SetState(LineCall& call, DWORD state, DWORD mode);
     void CallInfo(const LineCall& call, DWORD infoStates);
+    // A ring of the device, after AnnounceIfUnheard for its ringing calls.
     void Ring(DWORD device, DWORD count);
     // The touch tone in each report the device's digit modes include.
     void Digit(const LineCall& call, char digit);
@@ -69,6 +81,7 @@ public:
 private:
     std::vector<LineDescription> m_devices;
     std::vector<int> m_opens;
+    std::vector<unsigned> m_openings;
     std::map<DWORD, std::unique_ptr<LineCall>> m_calls;
     DWORD m_nextCallId = 1;
     tapisp::LineEventSink* m_sink = nullptr;

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "lines/base/line_dev_specific.h"
+
 namespace lines {
 
 namespace {
@@ -69,6 +71,7 @@ LONG LineServiceBase::GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) {
     caps.dwRingModes = kRingModeCount;
     caps.dwLineStates = line.lineStates;
     data->lineName = line.name;
+    data->devSpecific = EncodeLineDevSpecific(line.reliableDisconnect ? kLineDevReliableDisconnect : 0);
     return 0;
 }
 
@@ -153,7 +156,16 @@ LONG LineServiceBase::Drop(DWORD callId, DWORD requestId) {
 
 void LineServiceBase::ReleaseCall(DWORD callId) {
     LineCall* call = m_roster->FindCall(callId);
-    if (call != nullptr) Release(*call);
+    if (call == nullptr) return;
+    // The last application holding a caller who still rings let go of him
+    // by closing the line (as it does after every call, perhaps before it
+    // had heard of him): he rings on, and is announced again at his next
+    // ring once the line is open.
+    if (call->Ringing()) {
+        call->heard = false;
+        return;
+    }
+    Release(*call);
 }
 
 LONG LineServiceBase::GetWaveId(DWORD deviceId, DWORD callId, bool waveIn, DWORD* id) {

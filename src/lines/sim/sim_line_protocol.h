@@ -21,6 +21,8 @@
 //                              One call per connection.
 //   CALLERID [from=TEXT] [name=TEXT] [flags=N]
 //                              OK. The caller ID arrives after the offering.
+//   LINE [line=N]              OK open=<opens now> openings=<opens so far>.
+//                              How Vocerra holds the line; no call needed.
 //   RING                       OK <rings so far>. One ring now.
 //   RINGING <period ms>        OK. A ring every period (scaled time) until
 //                              the call is answered or gone.

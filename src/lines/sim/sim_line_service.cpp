@@ -23,6 +23,7 @@ lines::LineDescription Describe(const LineConfig& line) {
     description.monitorDigitModes = line.monitorDigitModes;
     description.lineStates = line.lineStates;
     description.addrCapFlags = line.addrCapFlags;
+    description.reliableDisconnect = line.reliableDisconnect;
     description.apiLowVersion = line.apiLowVersion;
     description.apiHighVersion = line.apiHighVersion;
     return description;
@@ -46,7 +47,6 @@ struct SimCallRecord : lines::LineCall {
     bool connected = false;
     bool released = false;
     bool remoteGone = false;  // the remote party's SimCall handle is gone
-    bool announced = false;   // an open of the line was told of the call
     unsigned rings = 0;
     unsigned answers = 0;
     unsigned drops = 0;
@@ -94,13 +94,9 @@ public:
 
     bool Ring(SimCallRecord& call) {
         if (!call.Ringing()) return false;
-        // A call offered while the line was closed (an application closing
-        // and reopening it between calls) is shown to the opens it has now,
-        // as a line that keeps ringing is noticed once it is open again.
-        if (!call.announced && roster->Opens(call.device) > 0 && roster->Attached()) {
-            call.announced = true;
-            roster->Announce(call);
-        }
+        // Before the accept-to-alert check: such a call can only be accepted
+        // once an open has heard of it.
+        roster->AnnounceIfUnheard(call);
         const LineConfig& line = lines[call.device];
         if ((line.addrCapFlags & LINEADDRCAPFLAGS_ACCEPTTOALERT) && call.state != LINECALLSTATE_ACCEPTED)
             return false;
@@ -297,7 +293,6 @@ std::shared_ptr<SimCall> SimLineService::Offer(DWORD deviceId, const CallerId& c
     call.caller = caller;
     call.callerKnown = known;
     call.audio = std::move(audio);
-    call.announced = Roster().Opens(deviceId) > 0;
     call.state = LINECALLSTATE_OFFERING;
     call.stateMode = LINEOFFERINGMODE_ACTIVE;
     Roster().Announce(call);
@@ -317,6 +312,11 @@ void SimLineService::CloseLine(DWORD deviceId) {
 int SimLineService::OpenCount(DWORD deviceId) const {
     Lock lock(tapisp::ServiceLock());
     return Roster().Valid(deviceId) ? Roster().Opens(deviceId) : 0;
+}
+
+unsigned SimLineService::Openings(DWORD deviceId) const {
+    Lock lock(tapisp::ServiceLock());
+    return Roster().Valid(deviceId) ? Roster().Openings(deviceId) : 0;
 }
 
 // The test knobs of a line that fails its queries or its open.

@@ -45,6 +45,9 @@ struct LineConfig {
     bool hasWaveDevices = true;
     DWORD acceptedFormats = kFormatPcm16 | kFormatPcm8 | kFormatALaw | kFormatMuLaw;
     bool idleAfterRemoteHangUp = false;
+    // The remote party's hang-up is certain; false makes the line report its
+    // disconnects as a voice modem does, as possibly mistaken.
+    bool reliableDisconnect = true;
 };
 
 using CallerId = lines::CallerParty;
@@ -103,6 +106,8 @@ public:
     // The service closes the device under the application (LINE_CLOSE).
     void CloseLine(DWORD deviceId);
     int OpenCount(DWORD deviceId) const;
+    // How often the line was opened since the service started.
+    unsigned Openings(DWORD deviceId) const;
 
     // LineProvider
     LONG GetDevCaps(DWORD deviceId, tapisp::DevCapsData* data) override;

@@ -88,6 +88,7 @@ std::string RemoteSession::Dispatch(const Request& r) {
         return Ok();
     }
     if (r.verb == "CALL") return Call(r);
+    if (r.verb == "LINE") return Line(r);
     if (!m_call) return Err("no call; CALL first");
     if (r.verb == "CALLERID") return CallerIdLate(r);
     if (r.verb == "RING" || r.verb == "RINGING" || r.verb == "STOPRINGING") return Ring(r);
@@ -103,21 +104,33 @@ std::string RemoteSession::Dispatch(const Request& r) {
     return Err("unknown request");
 }
 
+std::optional<DWORD> RemoteSession::LineOf(const Request& r) const {
+    bool bad = false;
+    auto text = r.Value("line", &bad);
+    if (bad) return std::nullopt;
+    if (!text) return m_defaultLine;
+    auto value = ParseNumber(*text, 0xFFFF);
+    if (!value) return std::nullopt;
+    return static_cast<DWORD>(*value);
+}
+
 std::string RemoteSession::Call(const Request& r) {
     if (m_call) return Err("this connection already has a call");
     CallerId caller;
     if (!ParseCaller(r, &caller)) return Err("malformed caller ID");
-    DWORD line = m_defaultLine;
-    bool bad = false;
-    if (auto text = r.Value("line", &bad)) {
-        auto value = ParseNumber(*text, 0xFFFF);
-        if (!value) return Err("malformed line number");
-        line = static_cast<DWORD>(*value);
-    }
-    if (bad) return Err("malformed line number");
-    m_call = m_service.OfferCall(line, caller, !r.Has("late"));
+    const std::optional<DWORD> line = LineOf(r);
+    if (!line) return Err("malformed line number");
+    m_call = m_service.OfferCall(*line, caller, !r.Has("late"));
     if (!m_call) return Err("no such line");
     return Ok(std::to_string(m_call->Id()));
+}
+
+std::string RemoteSession::Line(const Request& r) {
+    const std::optional<DWORD> line = LineOf(r);
+    if (!line) return Err("malformed line number");
+    if (*line >= m_service.NumDevices()) return Err("no such line");
+    return Ok("open=" + std::to_string(m_service.OpenCount(*line)) +
+              " openings=" + std::to_string(m_service.Openings(*line)));
 }
 
 std::string RemoteSession::CallerIdLate(const Request& r) {

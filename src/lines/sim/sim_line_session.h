@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,7 +33,9 @@ public:
 
 private:
     std::string Dispatch(const Request& request);
+    std::optional<DWORD> LineOf(const Request& request) const;
     std::string Call(const Request& request);
+    std::string Line(const Request& request);
     std::string CallerIdLate(const Request& request);
     std::string Ring(const Request& request);
     std::string Digits(const Request& request);

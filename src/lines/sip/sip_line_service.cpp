@@ -29,6 +29,8 @@ std::vector<lines::LineDescription> Describe(std::string lineName) {
     line.mediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
     line.bearerModes = LINEBEARERMODE_VOICE;
     line.maxRate = 64000;
+    // A BYE, a CANCEL or the media time-out: the caller is gone for certain.
+    line.reliableDisconnect = true;
     return {line};
 }
 

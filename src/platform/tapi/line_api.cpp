@@ -532,9 +532,10 @@ LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWO
     data.caps.dwStringFormat = STRINGFORMAT_ASCII;
     std::string name = data.lineName;
     if (!name.empty()) name.push_back('\0');
-    return tapisp::WriteVarStruct(lpLineDevCaps, &data.caps, sizeof data.caps,
-                                  {{offsetof(LINEDEVCAPS, dwLineNameSize),
-                                    offsetof(LINEDEVCAPS, dwLineNameOffset), name}});
+    return tapisp::WriteVarStruct(
+        lpLineDevCaps, &data.caps, sizeof data.caps,
+        {{offsetof(LINEDEVCAPS, dwLineNameSize), offsetof(LINEDEVCAPS, dwLineNameOffset), name},
+         {offsetof(LINEDEVCAPS, dwDevSpecificSize), offsetof(LINEDEVCAPS, dwDevSpecificOffset), data.devSpecific}});
 }
 
 LONG lineGetAddressCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAddressID,

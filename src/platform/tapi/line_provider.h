@@ -18,10 +18,12 @@ namespace tapisp {
 
 std::recursive_mutex& ServiceLock();
 
-// LINEDEVCAPS without its sizes, plus the line name.
+// LINEDEVCAPS without its sizes, plus the line name and the device-specific
+// part (laid out as the provider publishes it; empty for none).
 struct DevCapsData {
     LINEDEVCAPS caps{};
     std::string lineName;
+    std::string devSpecific;
 };
 
 // LINECALLINFO without its sizes, plus the caller-ID texts (a part with

@@ -236,11 +236,15 @@ void ThreadQueue::Get(MSG* out, const MessageFilter& filter) {
         }
         auto due = NextDueLocked(&filter);
         if (!due) {
-            // Only a new post can change the answer: messages the filter
-            // passes over stay, and only this thread takes messages away.
+            // Only a new post or timer can change the answer: messages the
+            // filter passes over stay, and only this thread takes messages
+            // away.
             size_t seen = m_ready.load(std::memory_order_relaxed);
             SpinForPost(lock, seen);
             if (m_ready.load(std::memory_order_relaxed) != seen) continue;
+            // A timer set while the lock was free signalled nobody: sleep
+            // until it is due, not until the next post.
+            due = NextDueLocked(&filter);
         }
         SleepLocked(lock, due);
     }
