@@ -7,6 +7,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -462,8 +463,16 @@ def parse(argv, root):
     return args
 
 
+def interrupted(signum, frame):
+    raise KeyboardInterrupt
+
+
 def main(argv, root):
     args = parse(argv, root)
+    # Stopped from outside (kill, a test runner's timeout, a background
+    # job's Ctrl-C), it still unmounts its file system and reports.
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, interrupted)
     print('soak: seed %d, %d calls on the %s line' % (args.seed, args.calls, args.line), flush=True)
     soak = Soak(args)
     began = time.monotonic()
