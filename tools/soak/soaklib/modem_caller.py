@@ -11,6 +11,7 @@ import time
 import traceback
 
 from . import audio
+from .plan import KINDS
 
 RING_PERIOD = 6.0
 HEADER = 0
@@ -178,8 +179,7 @@ class ModemCall:
 
 class ModemCaller:
     line_name = 'modem line'
-    kinds = ('message', 'long', 'ring_hangup', 'greeting_hangup', 'beep_hangup', 'mid_message', 'silent',
-             'blocked', 'known', 'bulk', 'retrieval')
+    kinds = tuple(KINDS)  # every caller of the mix
     multi_mailbox_ok = True
 
     def __init__(self, binary, work, scale):

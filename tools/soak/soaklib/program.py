@@ -17,6 +17,18 @@ READY = re.compile(r'Vocerra answering on line (\d+)')
 STATUS_WORDS = ('Caller Name:', 'ringing...', 'dropping call', 'Playing ', 'recording call', 'Saying bye')
 
 
+def ended_in_time(proc, timeout):
+    """Waits for a process; one still running after `timeout` is killed
+    (a caller stuck for good must not hold up the soak) and False is told."""
+    try:
+        proc.wait(timeout)
+        return True
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+        return False
+
+
 def is_call_line(line):
     return CALL_LINE.match(line) is not None and not any(w in line for w in STATUS_WORDS)
 

@@ -5,6 +5,9 @@ import re
 import subprocess
 import threading
 
+from .plan import KINDS
+from .program import ended_in_time
+
 
 def parse_account(text):
     """vocerra-call's account of a call, as numbers."""
@@ -53,25 +56,19 @@ class Handle:
         return self.proc.poll() is not None
 
     def wait(self, timeout):
-        try:
-            self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
-            self._reader.join()
-            account = parse_account(self.text)
-            account['stuck'] = True
-            return account
+        ended = ended_in_time(self.proc, timeout)
         self._reader.join()
         account = parse_account(self.text)
-        account['exit'] = self.proc.returncode
+        if ended:
+            account['exit'] = self.proc.returncode
+        else:
+            account['stuck'] = True
         return account
 
 
 class SimCaller:
     line_name = 'simulated line'
-    kinds = ('message', 'long', 'ring_hangup', 'greeting_hangup', 'beep_hangup', 'mid_message', 'silent',
-             'blocked', 'known', 'bulk', 'retrieval')
+    kinds = tuple(KINDS)  # every caller of the mix
     multi_mailbox_ok = True
 
     def __init__(self, call_tool, env):

@@ -10,6 +10,8 @@ import subprocess
 import time
 
 from . import audio
+from .plan import KINDS
+from .program import ended_in_time
 
 LEAD = 0.5          # seconds of silence beyond the greeting and the beep
 KEY_GAP = 3.5       # seconds between groups of keys (a prompt in between)
@@ -104,11 +106,9 @@ class SipCall:
 
     def wait(self, timeout):
         account = dict(self.planned)
-        try:
-            account['exit'] = self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        if ended_in_time(self.proc, timeout):
+            account['exit'] = self.proc.returncode
+        else:
             account['stuck'] = True
         account['output'] = 'sipp exit %s, log %s' % (self.proc.returncode, self.log)
         account['duration'] = None
@@ -117,8 +117,7 @@ class SipCall:
 
 class SipCaller:
     line_name = 'SIP line'
-    kinds = ('message', 'long', 'ring_hangup', 'greeting_hangup', 'beep_hangup', 'mid_message', 'silent',
-             'blocked', 'known', 'bulk', 'retrieval')
+    kinds = tuple(KINDS)  # every caller of the mix
     multi_mailbox_ok = True
 
     def __init__(self, setup_tool, env, work, scale):
