@@ -65,7 +65,7 @@ class Soak:
         self.run = os.path.join(self.work, 'run')
         self.sounds = os.path.join(self.work, 'sounds')
         self.scale = args.time_scale
-        self.figures = {'calls': 0, 'faults': {}, 'kills': {}, 'starts': 0, 'peak_rss_kb': 0,
+        self.figures = {'calls': 0, 'checked': 0, 'faults': {}, 'kills': {}, 'starts': 0, 'peak_rss_kb': 0,
                         'peak_fds': 0, 'peak_threads': 0}
         self.calls = []
         self.printed = []
@@ -378,6 +378,7 @@ class Soak:
                 print('soak: %s -> %s' % (call.describe(), summary(done.account)), flush=True)
             if index % batch == 0 or index == self.args.calls:
                 self.check()
+                self.figures['checked'] = index
                 print('soak: %d calls, every invariant held' % index, flush=True)
 
     def switch_mailboxes(self, multi):
@@ -406,7 +407,10 @@ class Soak:
                                                                  f['peak_threads']),
             'disk-full fault: %s' % self.disk.kind,
         ]
-        if breach:
+        if breach == INTERRUPTED:
+            lines.insert(0, 'STOPPED from outside after call #%d; every invariant held for the first %d calls' % (
+                f['calls'], f['checked']))
+        elif breach:
             lines.insert(0, 'BREACH at call #%d: %s' % (self.current.index if hasattr(self, 'current') else 0,
                                                          breach))
             if hasattr(self, 'current'):
@@ -463,6 +467,9 @@ def parse(argv, root):
     return args
 
 
+INTERRUPTED = 'interrupted'
+
+
 def interrupted(signum, frame):
     raise KeyboardInterrupt
 
@@ -484,7 +491,7 @@ def main(argv, root):
     except Breach as e:
         breach = str(e)
     except KeyboardInterrupt:
-        breach = 'interrupted'
+        breach = INTERRUPTED
     except Exception:  # the driver's own fault: reported like a breach, and cleaned up
         breach = 'the soak itself failed:\n' + traceback.format_exc()
     finally:
