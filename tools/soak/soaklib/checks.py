@@ -99,7 +99,7 @@ class Checker:
     def _expected(self, call):
         """(least, most) records the call may have."""
         plan = call.plan
-        if plan.kind == 'retrieval':
+        if plan.reaches_retrieval():
             return 0, 0
         if call.killed or plan.fault == 'disk_full':
             # A message that had reached the disk when the program died, or
@@ -121,7 +121,7 @@ class Checker:
         if not least <= len(records) <= most:
             out.append('filed %d times, expected %s' % (len(records), least if least == most else
                                                           '%d to %d' % (least, most)))
-        if not call.killed and plan.kind != 'retrieval':
+        if not call.killed and not plan.reaches_retrieval():
             if len(lines) != 1:
                 out.append('printed %d times: %r' % (len(lines), lines))
             elif 'NOT FILED' in lines[0] and plan.fault != 'disk_full':

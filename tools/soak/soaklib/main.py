@@ -288,7 +288,7 @@ class Soak:
         """The program's line for the call, or for a retrieval call the line
         that says it was not logged."""
         number = call.number
-        if call.kind == 'retrieval':
+        if call.reaches_retrieval():
             pred = lambda l: is_call_line(l) and 'not logged' in l
         else:
             pred = lambda l: is_call_line(l) and re.search(r'\b%s\b' % number, l) is not None

@@ -54,6 +54,11 @@ class Call:
         self.fault = None
         self.fault_detail = None
 
+    def reaches_retrieval(self):
+        # A greeting that cannot be played ends the call before the owner's
+        # first key: it is an ordinary call then, and filed.
+        return self.kind == 'retrieval' and self.fault != 'greeting_damaged'
+
     def describe(self):
         text = '#%d %s from %s' % (self.index, self.kind, self.number)
         if self.message_seconds:
