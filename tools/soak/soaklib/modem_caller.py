@@ -73,10 +73,14 @@ class ModemCall:
         # Counted, not looked at: a call Vocerra answers and ends at once
         # (its greeting gone) is answered all the same.
         answers = sim.status()['answers']
+        # A caller who gives up after the first ring has had its number
+        # sent with it: a late one would never come, and the call would be
+        # filed under no number at all.
+        id_ring = min(1 if call.late_caller_id else 0, limit - 1)
         for ring in range(limit):
             sim.ask('ring')
             self.account['rings'] += 1
-            if ring == (1 if call.late_caller_id else 0):
+            if ring == id_ring:
                 sim.ask('cid %s %s' % (call.number, call.name or 'SOAK CALLER'))
             end = time.monotonic() + RING_PERIOD / self.scale
             while time.monotonic() < end:
