@@ -131,6 +131,11 @@ BOOL VM_CWaveFile::VM_SetFormat(const WAVEFORMATEX* format) {
     }
     if (m_pFormat == nullptr) return FALSE;
     std::memcpy(m_pFormat, format, kFormatSize);
+    // Written at once as well as on close: a recording cut short by the
+    // process dying must still say how its samples are coded.
+    if (m_dwMode == VM_WAVE_MODE_NEW && m_hmmio != nullptr && m_ckFmt.dwDataOffset != 0 &&
+        mmioSeek(m_hmmio, static_cast<LONG>(m_ckFmt.dwDataOffset), SEEK_SET) >= 0)
+        mmioWrite(m_hmmio, reinterpret_cast<const char*>(m_pFormat), kFormatSize);
     return TRUE;
 }
 

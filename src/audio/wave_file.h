@@ -28,10 +28,13 @@ public:
 
     BOOL VM_OpenExistFile(const char* fileName);
     BOOL VM_OpenNewFile(const char* fileName);
+    // A new file's format block is written to it at once, and again on close.
     BOOL VM_SetFormat(const WAVEFORMATEX* format);
     // buffer holds at least VM_WAVE_READ_SIZE bytes. Bytes read, 0 at the end,
     // negative on a read error.
     LONG VM_ReadData(BYTE* buffer);
+    // The bytes are handed to the system before it returns (the file is
+    // unbuffered), so a recording is whole up to a process that dies.
     LONG VM_WriteData(const BYTE* buffer, LONG length, BOOL updateLength);
     void VM_SetReadPos(LONG position);
     BOOL VM_ConvertFormat(const WAVEFORMATEX* target);

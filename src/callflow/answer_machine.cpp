@@ -17,6 +17,7 @@
 #include "store/address_book.h"
 #include "store/app_config.h"
 #include "store/call_filing.h"
+#include "store/call_journal.h"
 #include "store/call_info.h"
 #include "telephony/var_structs.h"
 
@@ -271,6 +272,9 @@ void VM_CAnswerMachine::VM_OnRing(DWORD dwParam3) {
 void VM_CAnswerMachine::VM_AnswerCall(bool blocked) {
     m_pCall->VM_SetRings(-1);
     m_pCall->VM_Answer();
+    // Who is calling reaches the disk long before anything is recorded, so
+    // a message the process does not live to file keeps its caller.
+    if (m_pCallInfo != nullptr && m_pCfg != nullptr) VM_WriteCallJournal(*m_pCfg, *m_pCallInfo);
     VM_ShowStatus(blocked ? VM_STATUS_BLOCKING : VM_STATUS_ANSWERING);
 }
 
@@ -387,16 +391,21 @@ bool VM_CAnswerMachine::VM_EndCall() {
 
 void VM_CAnswerMachine::VM_FileCallRecord() {
     if (m_bLogCall == 0 || m_pCfg == nullptr) {
+        VM_RemoveCallJournal(*m_pCallInfo);
         m_pCallInfo->VM_Delete();
         m_pCallInfo = nullptr;
         return;
     }
     if (m_bConnected) m_pCallInfo->VM_SetLength(static_cast<int>((GetTickCount() - m_dwConnectTick) / 1000));
+    // The journal of an answered call now names its message, until the
+    // mediator has filed the record.
+    if (!m_pCallInfo->VM_GetJournal().empty()) VM_WriteCallJournal(*m_pCfg, *m_pCallInfo);
     const int folder = VM_GetDestinationFolder(*m_pCfg, *m_pCallInfo);
     VM_CCallInfo* stored = VM_HandOverCallRecord(m_pCallInfo);
     if (stored != nullptr && !PostMessageA(m_hParent, VM_MSG_NEW_CALL_RECORD, static_cast<WPARAM>(folder),
                                            reinterpret_cast<LPARAM>(stored))) {
-        // Nobody will take it: keep the message file, lose only the record.
+        // Nobody will take it: the message file and its journal stay for
+        // the next start to file.
         VM_TRACE(g_bTraceTapi, "VM_CAnswerMachine::VM_EndCall: the call record could not be posted");
         delete stored;
     }

@@ -16,6 +16,7 @@
 #include "store/address_book.h"
 #include "store/app_config.h"
 #include "store/call_info.h"
+#include "store/call_journal.h"
 
 namespace {
 
@@ -268,6 +269,10 @@ bool VM_CSingleMailboxCtrl::VM_OnRecordMessage() {
     VM_PostStatus(VM_STATUS_RECORDING);
     if (m_pRecorder != nullptr && m_pRecorder->VM_Start(m_pCurWaveFile)) {
         if ((m_pCfg->m_dwFlags & VM_FLAG_PRESCREEN) != 0) VM_StartCallTimer(VM_CALL_TIMER_PRESCREEN);
+        // The call's journal now names the message and its mailbox, in case
+        // the program does not live to file them.
+        if (m_pCallInfo != nullptr && !m_pCallInfo->VM_GetJournal().empty())
+            VM_WriteCallJournal(*m_pCfg, *m_pCallInfo);
         return true;
     }
     VM_ReleaseWaveFile();

@@ -11,6 +11,7 @@
 #include "store/app_config.h"
 #include "store/call_filing.h"
 #include "store/deleted_messages.h"
+#include "store/stored_file.h"
 
 namespace {
 
@@ -91,14 +92,18 @@ void VM_CCallMediator::VM_OnNewCallRecord(int folderId, VM_CCallInfo* record) {
 void VM_CCallMediator::VM_FileRecord(int folderId, VM_CCallInfo* record) {
     if (record == nullptr) return;
     VM_SFiledCall call = Describe(folderId, *record);
+    const std::string journal = record->VM_GetJournal();
+    record->VM_SetJournal({});
     call.filed = VM_FileCallRecord(*m_pCfg, folderId, record, m_pShown, &call.recordId);
     if (!call.filed) {
-        // The message file stays where it is; only the record is lost.
+        // The message file and the call's journal stay: the next start
+        // files them as a recovered call.
         VM_TRACE(g_bTraceTapi, "VM_CCallMediator: the call record could not be filed in folder %d", folderId);
         delete record;
-    } else if (m_pTollSaver != nullptr) {
+    } else {
+        if (!journal.empty()) VM_DeleteStoredFile(journal.c_str());
         // The new-message alert: the toll saver now knows a message waits.
-        m_pTollSaver->VM_SetNoNewMessages(0);
+        if (m_pTollSaver != nullptr) m_pTollSaver->VM_SetNoNewMessages(0);
     }
     // A record that could not be saved is still a call the owner's command
     // should hear of; its message file is where the variables say.

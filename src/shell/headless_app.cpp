@@ -27,6 +27,7 @@
 #include "shell/terminal_text.h"
 #include "store/app_config.h"
 #include "store/folder_tree_model.h"
+#include "store/message_recovery.h"
 #include "store/tree_node.h"
 
 namespace {
@@ -152,6 +153,9 @@ void HeadlessFrame::PrepareFolders() {
 bool HeadlessFrame::StartUp() {
     VM_CAnswerMachine::VM_EnumerateModems();
     PrepareFolders();
+    // Messages of calls the last run did not live to file join the Inbox
+    // before the line is answered again.
+    VM_RecoverInterruptedMessages(*m_cfg);
     if (!VM_ChooseVoiceLine(*m_cfg, true)) {
         Log("No voice modem or line found: nothing to answer on.");
         return false;

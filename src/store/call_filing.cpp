@@ -12,17 +12,13 @@ int VM_GetDestinationFolder(const VM_CAppCfg& cfg, const VM_CCallInfo& record) {
 }
 
 VM_CCallInfo* VM_HandOverCallRecord(VM_CCallInfo*& record) {
-    if (record == nullptr) return nullptr;
-    auto* copy = static_cast<VM_CCallInfo*>(record->VM_Clone());
-    if (copy == nullptr) {
-        VM_TRACE(g_bTraceTapi, "VM_HandOverCallRecord: the record cannot be copied, handing over the original");
-        VM_CCallInfo* original = record;
-        record = nullptr;
-        return original;
-    }
-    record->VM_Delete();
+    // The record goes on with its recording where it is: a copy of the file
+    // under a new name would need the room of a second message on a full
+    // disk, and a process dying during the copy would leave the message
+    // twice, once in each file.
+    VM_CCallInfo* handed = record;
     record = nullptr;
-    return copy;
+    return handed;
 }
 
 bool VM_FileCallRecord(const VM_CAppCfg& cfg, int folderId, VM_CCallInfo* record, VM_CList* shown,

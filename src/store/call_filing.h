@@ -12,11 +12,9 @@ class VM_CAppCfg;
 // asks for it (flag 0x20), else "Inbox".
 int VM_GetDestinationFolder(const VM_CAppCfg& cfg, const VM_CCallInfo& record);
 
-// The copy of the call's record that is handed to the main window, with its
-// own permanent copy of the recording; the call's own record is then
-// deleted with its temporary recording. When the copy cannot be made (a
-// full disk) the original itself is handed over, so the call and its
-// message are not lost; `record` is then null and nothing is deleted.
+// The call's record handed to the main window, taking its recording, a
+// permanent message file in Voice from its start, along where it is;
+// `record` is null afterwards.
 VM_CCallInfo* VM_HandOverCallRecord(VM_CCallInfo*& record);
 
 // Appends a new record to its folder: to the shown list when it is that

@@ -60,10 +60,16 @@ public:
 
     bool VM_IsRead() const { return (VM_GetFlags() & kFlagRead) != 0; }
 
+    // The journal that keeps the call in progress on disk until its record
+    // is filed (call_journal.h); never stored, never copied by VM_Clone.
+    const std::string& VM_GetJournal() const { return m_journal; }
+    void VM_SetJournal(std::string path) { m_journal = std::move(path); }
+
 private:
     VM_CCallInfo(const VM_CCallInfo& other);
 
     char m_szDisplayTime[100] = {};
+    std::string m_journal;
 };
 
 // The texts of the record detail dialog.

@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <regex>
 
 #include "audio/wave_file.h"
 #include "audio/wave_test_files.h"
@@ -15,6 +17,7 @@
 #include "notify/new_call_notice.h"
 #include "store/addr_entry.h"
 #include "store/app_config.h"
+#include "store/message_recovery.h"
 #include "support/modem_simulator.h"
 
 namespace e2e {
@@ -298,6 +301,62 @@ TEST_F(Headless, StopSignalsDuringACallLetItBeFiledWithItsRecording) {
     ASSERT_NE(nullptr, records[0]->VM_GetWaveFile()) << "the message is kept";
     EXPECT_GT(FileSize(records[0]->VM_GetWaveFile()), 44 + 100) << "more than a header";
     m_vocerra.reset();
+}
+
+// The number of seconds after `what` in vocerra-call's account
+// ("message cut off after 6.3 s of 60.0 s" -> 6.3), or -1.
+double SecondsAfter(const std::string& text, const std::string& what) {
+    std::smatch match;
+    if (!std::regex_search(text, match, std::regex(what + " ([0-9.]+) s"))) return -1.0;
+    return std::stod(match[1]);
+}
+
+std::string MessageFileIn(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("Msg", 0) == 0) return entry.path().string();
+    return {};
+}
+
+TEST_F(Headless, AMessageBeingRecordedWhenTheProgramIsKilledIsFiledAtTheNextStart) {
+    StartVocerra();
+    const std::string voice = ToneFile(m_dir, "long.wav", 700.0, 120.0);
+    BackgroundProgram caller(VOCERRA_CALL_BIN, {"--from", "5550100", "--name", "Ann", "--play", voice}, Env());
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("Sound detected")));
+    std::string recording;
+    for (int i = 0; i < 3000 && FileSize(recording) < 46 + 6 * 16000; ++i) {  // guard only
+        usleep(10000);
+        if (recording.empty()) recording = MessageFileIn(m_dir.file("Voice"));
+    }
+    // Not just as a write reached the file: a recording held back in the
+    // program would have seconds of the caller in hand by then.
+    usleep(400000);
+    m_vocerra->Signal(SIGKILL);
+    m_vocerra->Wait();
+    caller.Wait();
+    std::string account;
+    for (const std::string& line : caller.OutLines()) account += line + "\n";
+    const double sent = SecondsAfter(account, "message cut off after");
+    ASSERT_GT(sent, 5.0) << account;
+
+    StartVocerra();
+    ASSERT_TRUE(m_vocerra->WaitForErr(Contains("was recovered and filed in the Inbox"))) << Err();
+    auto records = Records();
+    ASSERT_EQ(1u, records.size()) << Err();
+    EXPECT_STREQ("Ann", records[0]->VM_GetAttr(VM_CCallInfo::kAttrName)) << "the caller, from the journal";
+    EXPECT_STREQ("5550100", records[0]->VM_GetAttr(VM_CCallInfo::kAttrNumber));
+    EXPECT_STREQ(VM_RECOVERED_CALL_NOTE, records[0]->VM_GetAttr(VM_CCallInfo::kAttrNotes));
+    const char* wave = records[0]->VM_GetWaveFile();
+    ASSERT_NE(nullptr, wave);
+    const std::vector<int16_t> samples = ReadPcm16(wave, 1u << 24);
+    // All the line had taken from the caller, but for the buffers still on
+    // their way to the file.
+    EXPECT_GT(samples.size() / 8000.0, sent - 0.75) << account;
+    ASSERT_GT(samples.size(), 8000u);
+    const std::vector<int16_t> last(samples.end() - 8000, samples.end());
+    EXPECT_GT(Strength(last, 700.0), 2000.0) << "the caller's tone up to the end of the file";
+    size_t notices = 0;
+    for (const std::string& line : m_vocerra->ErrLines()) notices += line.find("recovered") != std::string::npos;
+    EXPECT_EQ(1u, notices) << Err();
 }
 
 TEST_F(Headless, TwentyCallsInARowLeakNoThreadDescriptorOrMemory) {

@@ -68,13 +68,18 @@ void ModemSimulator::OpenPty() {
     tcsetattr(m_slave, TCSANOW, &tio);
     unlink(m_link.c_str());
     if (symlink(slave.c_str(), m_link.c_str()) != 0) std::perror("symlink");
-    m_mode = Mode::kCommand;
     m_echo = true;
     m_voiceClass = false;
+    OnHook();
+}
+
+void ModemSimulator::OnHook() {
+    m_mode = Mode::kCommand;
     m_offHook = false;
+    m_pendingDle = false;
+    m_abortSeen = false;
     m_line.clear();
     m_out.clear();
-    m_pendingDle = false;
 }
 
 void ModemSimulator::ClosePty() {
@@ -82,6 +87,13 @@ void ModemSimulator::ClosePty() {
     if (m_slave >= 0) close(m_slave);
     m_master = m_slave = -1;
     unlink(m_link.c_str());
+}
+
+void ModemSimulator::DropDtr() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    OnHook();
+    m_audio.clear();
+    m_changed.notify_all();
 }
 
 void ModemSimulator::Unplug() {
@@ -250,6 +262,7 @@ std::string ModemSimulator::ExecuteOne(const std::string& command) {
         } else if (c == 'A') {
             if (!m_voiceClass) return "NO CARRIER";
             m_offHook = true;
+            m_answers++;
             return m_family == Family::kRockwell ? "VCON" : "OK";
         } else if (c == 'I' && next == '3') {
             Reply(m_family == Family::kRockwell ? "Rockwell RC56 Voice" : "VoiceSim");
@@ -332,6 +345,7 @@ std::string ModemSimulator::Extended(const std::string& command) {
         return listed ? "OK" : "ERROR";
     }
     if (command == "+VLS=1" || command == "+VLS=0") {
+        if (command == "+VLS=1" && !m_offHook) m_answers++;
         m_offHook = command == "+VLS=1";
         return "OK";
     }
@@ -401,6 +415,16 @@ bool ModemSimulator::CallerAudioSent() const {
     return m_audio.empty() && m_out.empty();
 }
 
+void ModemSimulator::DropCallerAudio() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_audio.clear();
+}
+
+size_t ModemSimulator::CallerAudioLeft() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_audio.size();
+}
+
 void ModemSimulator::Dtmf(char digit, DtmfStyle style) {
     std::string codes;
     if (style == DtmfStyle::kSingle) {
@@ -452,6 +476,11 @@ bool ModemSimulator::CommandSeen(const std::string& text) const {
 bool ModemSimulator::OffHook() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_offHook;
+}
+
+int ModemSimulator::Answers() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_answers;
 }
 
 int ModemSimulator::Plays() const {

@@ -43,8 +43,12 @@ public:
     void SendCallerId(const CallerIdSpec& report);
     // Sent while the modem records, with its DLE bytes shielded.
     void QueueCallerAudio(const std::string& bytes);
+    // The caller went away: what was not sent yet never will be.
+    void DropCallerAudio();
     // True once every queued byte of the caller's audio was written.
     bool CallerAudioSent() const;
+    // The bytes of the caller's audio still waiting to be sent.
+    size_t CallerAudioLeft() const;
     void Dtmf(char digit, DtmfStyle style);
     // A DLE report (l, b, d, s, q) or, with 0, "NO CARRIER".
     void Report(char code);
@@ -55,6 +59,10 @@ public:
     // Takes at most this many bytes per 5 ms while playing (0: no limit),
     // as a modem playing in real time does.
     void PacePlaying(size_t bytes);
+
+    // The port's owner went away and dropped DTR (a process that dies does):
+    // on hook, back in command mode, with nothing left queued.
+    void DropDtr();
 
     // Faults.
     void Unplug();
@@ -68,6 +76,8 @@ public:
     std::vector<std::string> Commands() const;
     bool CommandSeen(const std::string& text) const;
     bool OffHook() const;
+    // How often the line was taken off hook.
+    int Answers() const;
     int Plays() const;
     int AbortedPlays() const;
     int Recordings() const;
@@ -81,6 +91,8 @@ private:
 
     void OpenPty();
     void ClosePty();
+    // Back in command mode on hook, nothing half received or waiting to go.
+    void OnHook();
     void Run();
     void OnBytes(const char* data, size_t length);
     void OnCommandByte(char c);
@@ -121,6 +133,7 @@ private:
     int m_plays = 0;
     int m_aborts = 0;
     int m_recordings = 0;
+    int m_answers = 0;
     bool m_abortSeen = false;
 };
 

@@ -155,7 +155,14 @@ bool CallScript::Converse() {
     bool messageDone = false;
     for (;;) {
         std::this_thread::sleep_for(kPollInterval);
-        if (!Listen()) return false;
+        if (!Listen()) {
+            // Vocerra went away mid-call: what it had taken so far is all
+            // the caller can account for.
+            m_finder.Flush();
+            Summary();
+            m_out << "the line went away after " << Seconds(ScaledSince(m_answeredAt)) << "\n";
+            return false;
+        }
         if (m_status.Over()) break;
         const double elapsed = ScaledSince(m_answeredAt);
         if (m_options.hangUpAfter > 0 && elapsed >= m_options.hangUpAfter) {
@@ -193,6 +200,9 @@ bool CallScript::Converse() {
         }
     }
     if (callerHungUp) {
+        // A caller who hangs up stops talking: what is left of the message
+        // is not sent on into the line.
+        if (m_messageSent && m_status.left != 0) m_line.Request("SEND SILENCE");
         m_line.Request("HANGUP");
         Listen();
     }

@@ -113,8 +113,16 @@ HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags) {
     auto* h = new HMMIO__;
     h->file = file;
     h->writable = (std::strcmp(mode, "rb") != 0);
-    h->buffer = new char[kStreamBuffer];
-    std::setvbuf(file, h->buffer, _IOFBF, kStreamBuffer);
+    // Buffered only when asked to, as on the platform mirrored: each write
+    // of an unbuffered file reaches the system before it returns, so a
+    // process that dies loses nothing it wrote, and a full disk fails the
+    // very write that meets it instead of a later flush nobody checks.
+    if (openFlags & MMIO_ALLOCBUF) {
+        h->buffer = new char[kStreamBuffer];
+        std::setvbuf(file, h->buffer, _IOFBF, kStreamBuffer);
+    } else {
+        std::setvbuf(file, nullptr, _IONBF, 0);
+    }
     return h;
 }
 

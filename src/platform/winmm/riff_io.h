@@ -65,6 +65,7 @@ constexpr UINT MMIO_CREATERIFF = 0x0020;
 constexpr UINT MMIO_CREATELIST = 0x0040;
 
 // info must be null. Returns null on failure. Files are created owner-only.
+// Without MMIO_ALLOCBUF every read and write goes straight to the file.
 HMMIO mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD openFlags);
 // A file opened for writing is flushed to disk before it is closed.
 MMRESULT mmioClose(HMMIO h, UINT flags);
