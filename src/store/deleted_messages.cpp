@@ -45,9 +45,21 @@ VM_SRemoteDeleteResult VM_RemoteDeleteMessage(const VM_CAppCfg& cfg, int folderI
         deleted->VM_Remove(clone, true);
         return result;
     }
+    // The original (and its recording) goes only once its folder's list
+    // is written without it: on a full disk the message stays where it was
+    // and the copy leaves Deleted Messages again, so it is in one folder.
+    const int index = source->VM_IndexOf(record);
+    source->VM_RemoveAt(index, false);
+    if (!source->VM_Save()) {
+        source->VM_PutBack(index, record);
+        deleted->VM_Remove(clone, true);
+        deleted->VM_Save();
+        VM_TRACE(g_bTraceTapi, "VM_RemoteDeleteMessage: folder %d could not be saved, record %d stays", folderId,
+                 recordId);
+        return result;
+    }
     result.wasUnread = !(record->VM_GetFlags() & VM_CCallInfo::kFlagRead);
-    source->VM_Remove(record, true);
-    source->VM_Save();
+    record->VM_Delete();
     result.done = true;
     result.removedFromShown = source == shown;
     if (deleted == shown) result.addedToShown = clone;

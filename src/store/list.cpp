@@ -166,6 +166,13 @@ bool VM_CList::VM_RemoveAt(int index, bool deleteIt) {
 
 bool VM_CList::VM_Remove(VM_CItem* record, bool deleteIt) { return VM_RemoveAt(VM_IndexOf(record), deleteIt); }
 
+bool VM_CList::VM_PutBack(int index, VM_CItem* record) {
+    if (record == nullptr || index < 0 || index > VM_GetCount()) return false;
+    m_items.insert(m_items.begin() + index, record);
+    m_dwFlags |= kChanged | kCursorStale;
+    return true;
+}
+
 void VM_CList::VM_RemoveAll() {
     std::vector<VM_CItem*> items;
     items.swap(m_items);

@@ -66,6 +66,9 @@ public:
     // Removing without deleting hands the record back to the caller.
     bool VM_RemoveAt(int index, bool deleteIt);
     bool VM_Remove(VM_CItem* record, bool deleteIt);
+    // Puts a record taken out with VM_RemoveAt(index, false) back where it
+    // was, with the identifier it had.
+    bool VM_PutBack(int index, VM_CItem* record);
     // Removes every record with VM_Delete (their files go too).
     void VM_RemoveAll();
     void VM_Sort(int column, int order, VM_ISortCbk* sortCallback);

@@ -305,6 +305,28 @@ TEST_F(MessageFolders, ARemoteDeleteWhoseCloneFailsLeavesTheMessage) {
     EXPECT_FALSE(FileExists(ListPath(2)));
 }
 
+TEST_F(MessageFolders, ARemoteDeleteWhoseFolderCannotBeSavedLeavesTheMessageInOneFolder) {
+    std::string all;
+    {
+        auto inbox = Open(1);
+        for (int i = 0; i < 40; ++i) {
+            inbox->VM_Append(Call(("r" + std::to_string(i)).c_str()));
+            all += "r" + std::to_string(i) + ";";
+        }
+    }
+    VM_SRemoteDeleteResult r;
+    {
+        // Room for the one-record Deleted Messages list, not for the Inbox's.
+        FileSizeLimit diskFull(1024);
+        r = VM_RemoteDeleteMessage(m_cfg, 1, 1, nullptr);
+    }
+    EXPECT_FALSE(r.done);
+    EXPECT_EQ(NamesInFile(1), all);
+    EXPECT_EQ(ReadFileBytes(m_home.file("r0.Wav")), "r0");
+    EXPECT_EQ(NamesInFile(2), "") << "a copy left behind would file the call twice";
+    EXPECT_EQ(1, Open(1, 0)->VM_GetAt(0)->m_id) << "the record keeps its place and identifier";
+}
+
 TEST_F(MessageFolders, EmptyingDeletedMessagesRemovesRecordsRecordingsAndTheFile) {
     {
         auto deleted = Open(2);
