@@ -56,8 +56,8 @@ void MakeDefaultFolders(VM_CAppCfg& cfg) {
     }
 }
 
-bool AddEntry(VM_CAppCfg& cfg, const std::string& spec) {
-    const std::vector<std::string> field = Split(spec, '|');
+bool AddEntry(VM_CAppCfg& cfg, const std::string& text) {
+    const std::vector<std::string> field = Split(text, '|');
     if (field.size() != 4) return false;
     VM_CAddrEntry prototype;
     std::unique_ptr<char[]> file(cfg.VM_GetAddressListFileName(0));
