@@ -19,6 +19,7 @@
 #include "shell/signal_thread.h"
 #include "shell/single_instance.h"
 #include "store/app_config.h"
+#include "store/message_recovery.h"
 
 namespace {
 
@@ -130,6 +131,9 @@ std::string VM_CAppWnd::VM_AnswerRequest(const std::string& request) {
 
 // The mediator's start-up sequence, each step's text in the progress window.
 bool VM_CAppWnd::VM_BuildViews() {
+    // Messages of calls the last run did not live to file join the Inbox
+    // before anything shows it or answers.
+    VM_RecoverInterruptedMessages(*m_cfg);
     VM_CProgressWindow progress(m_frame->windowTitle());
     return m_mediator->VM_CreateViews(m_frame.get(), m_hWnd,
                                       [&progress](const char* text) { progress.VM_ShowLine(text); });

@@ -22,7 +22,6 @@
 #include "store/app_config.h"
 #include "store/deleted_messages.h"
 #include "store/folder_tree_model.h"
-#include "store/message_recovery.h"
 #include "store/tree_node.h"
 
 namespace {
@@ -71,9 +70,6 @@ void VM_CMainViews::VM_LoadTrees() {
         VM_AddDefaultFolders(*tree, messages ? VM_ETreeKind::kMessages : VM_ETreeKind::kAddresses, m_cfg);
         (messages ? m_messageTree : m_addressTree) = std::move(tree);
     }
-    // Messages of calls the last run did not live to file join the Inbox
-    // before anything shows it or answers.
-    VM_RecoverInterruptedMessages(m_cfg);
     // The bold marks follow the list files, which may have changed while
     // the program did not run.
     for (const VM_STreeRow& row : VM_GetTreeRows(*m_messageTree))
