@@ -10,9 +10,7 @@
 
 VM_SCREENSHOT_SCENE(record_detail_dialog) {
     VM_CAppCfg& cfg = VM_SceneConfig();
-    // Not a message file's name: no call log names it, and the main window's
-    // start would take it for a message the program did not live to file.
-    std::unique_ptr<char[]> wave(cfg.VM_GetPath(VM_FOLDER_VOICE, "Detail.Wav"));
+    std::unique_ptr<char[]> wave(cfg.VM_GetPath(VM_FOLDER_VOICE, "Msg0001.Wav"));
     std::ofstream(wave.get(), std::ios::binary) << std::string(48 * 1024 + 300, '\0');
     static VM_CCallInfo record;
     record.VM_SetAttr(VM_CCallInfo::kAttrName, "Ann Example");
