@@ -26,43 +26,24 @@ VM_SRemoteDeleteResult VM_RemoteDeleteMessage(const VM_CAppCfg& cfg, int folderI
     VM_CCallInfo prototype;
     std::unique_ptr<VM_CList> sourceFile, deletedFile;
     VM_CList* source = FolderList(cfg, shown, &prototype, folderId, sourceFile);
-    // The original's recording is deleted only where the list can be saved.
     VM_CItem* record = source != nullptr && source->VM_CanSave() ? source->VM_FindById(recordId) : nullptr;
     if (record == nullptr) return result;
     VM_CList* deleted = FolderList(cfg, shown, &prototype, cfg.m_idDeleted, deletedFile);
     if (deleted == nullptr) return result;
 
-    VM_CItem* clone = record->VM_Clone();
-    if (clone == nullptr) {
-        VM_TRACE(g_bTraceTapi, "VM_RemoteDeleteMessage: record %d cannot be copied, it stays", recordId);
+    // Moved with its recording, as the Delete command moves it: a copy
+    // would need a second message's room on a full disk, and a death
+    // between making it and deleting the original would leave the message
+    // twice. The move is undone when either list cannot be saved.
+    const bool unread = !(record->VM_GetFlags() & VM_CCallInfo::kFlagRead);
+    if (!VM_MoveEntries(*source, {source->VM_IndexOf(record)}, *deleted, &cfg, VM_ETreeKind::kMessages).ok) {
+        VM_TRACE(g_bTraceTapi, "VM_RemoteDeleteMessage: record %d of folder %d stays", recordId, folderId);
         return result;
     }
-    if (!deleted->VM_Append(clone)) {
-        clone->VM_Delete();
-        return result;
-    }
-    if (!deleted->VM_Save()) {
-        deleted->VM_Remove(clone, true);
-        return result;
-    }
-    // The original (and its recording) goes only once its folder's list
-    // is written without it: on a full disk the message stays where it was
-    // and the copy leaves Deleted Messages again, so it is in one folder.
-    const int index = source->VM_IndexOf(record);
-    source->VM_RemoveAt(index, false);
-    if (!source->VM_Save()) {
-        source->VM_PutBack(index, record);
-        deleted->VM_Remove(clone, true);
-        deleted->VM_Save();
-        VM_TRACE(g_bTraceTapi, "VM_RemoteDeleteMessage: folder %d could not be saved, record %d stays", folderId,
-                 recordId);
-        return result;
-    }
-    result.wasUnread = !(record->VM_GetFlags() & VM_CCallInfo::kFlagRead);
-    record->VM_Delete();
     result.done = true;
+    result.wasUnread = unread;
     result.removedFromShown = source == shown;
-    if (deleted == shown) result.addedToShown = clone;
+    if (deleted == shown) result.addedToShown = record;
     return result;
 }
 

@@ -12,15 +12,14 @@ class VM_CAppCfg;
 struct VM_SRemoteDeleteResult {
     bool done = false;
     bool removedFromShown = false;        // the record left the shown list
-    VM_CItem* addedToShown = nullptr;     // the clone now in the shown list
+    VM_CItem* addedToShown = nullptr;     // the record now in the shown list
     bool wasUnread = false;               // "Deleted Messages" becomes bold
 };
 
-// Request 0x8013: the record `recordId` of folder `folderId` goes to
-// "Deleted Messages" as a clone with its own copy of the recording, and the
-// original is deleted with its recording. `shown` is the list on screen
-// (its m_id is its folder), or null. When the record is not found, or the
-// clone or a save fails, the message stays where it is.
+// Request 0x8013: the record `recordId` of folder `folderId` moves to
+// "Deleted Messages" with its recording. `shown` is the list on screen (its
+// m_id is its folder), or null. When the record is not found, or a list
+// cannot be saved, the message stays where it is.
 VM_SRemoteDeleteResult VM_RemoteDeleteMessage(const VM_CAppCfg& cfg, int folderId, int32_t recordId,
                                               VM_CList* shown);
 

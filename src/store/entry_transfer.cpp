@@ -5,6 +5,7 @@
 
 #include "diag/trace.h"
 #include "store/app_config.h"
+#include "store/move_journal.h"
 
 namespace {
 
@@ -46,13 +47,15 @@ std::unique_ptr<VM_CList> VM_OpenFolderList(const VM_CAppCfg& cfg, VM_ETreeKind 
     return list;
 }
 
-VM_STransferResult VM_MoveEntries(VM_CList& source, const std::vector<int>& positions, VM_CList& target) {
+VM_STransferResult VM_MoveEntries(VM_CList& source, const std::vector<int>& positions, VM_CList& target,
+                                  const VM_CAppCfg* cfg, VM_ETreeKind kind) {
     VM_STransferResult result;
     if (&source == &target || ((target.m_dwFlags & VM_CList::kFileBacked) && !target.VM_CanSave())) return result;
     std::vector<int> valid = ValidPositions(source, positions);
     std::vector<VM_CItem*> items;
     std::vector<int32_t> oldIds;
     int32_t oldNextId = target.m_nextId;
+    VM_SFolderMove move{kind, source.m_id, target.m_id, {}};
     for (int p : valid) {
         VM_CItem* item = source.VM_GetAt(p);
         int32_t oldId = item->m_id;
@@ -60,14 +63,27 @@ VM_STransferResult VM_MoveEntries(VM_CList& source, const std::vector<int>& posi
         if (!target.VM_Append(item)) break;
         items.push_back(item);
         oldIds.push_back(oldId);
+        move.ids.emplace_back(oldId, item->m_id);
     }
-    if (items.size() != valid.size() || !SaveIfFileBacked(target)) {
+    const bool journaled = cfg != nullptr && (source.m_dwFlags & target.m_dwFlags & VM_CList::kFileBacked);
+    if (items.size() != valid.size() || (journaled && !VM_WriteMoveJournal(*cfg, move)) ||
+        !SaveIfFileBacked(target)) {
         UndoAppends(target, items, oldIds, oldNextId);
+        if (journaled) VM_RemoveMoveJournal(*cfg);
         VM_TRACE(g_bTraceTapi, "VM_MoveEntries: target not saved, %d entries stay", static_cast<int>(valid.size()));
         return result;
     }
     for (VM_CItem* item : items) source.VM_Remove(item, false);
-    SaveIfFileBacked(source);
+    if (!SaveIfFileBacked(source)) {
+        // The entries go back where they were and leave the target again;
+        // should that save fail too, the journal ends the move at the next start.
+        for (size_t i = 0; i < items.size(); ++i) source.VM_PutBack(valid[i], items[i]);
+        UndoAppends(target, items, oldIds, oldNextId);
+        if (SaveIfFileBacked(target) && journaled) VM_RemoveMoveJournal(*cfg);
+        VM_TRACE(g_bTraceTapi, "VM_MoveEntries: source not saved, %d entries stay", static_cast<int>(valid.size()));
+        return result;
+    }
+    if (journaled) VM_RemoveMoveJournal(*cfg);
     result.ok = true;
     result.count = static_cast<int>(items.size());
     result.firstRemoved = valid.empty() ? -1 : valid.front();
@@ -102,7 +118,7 @@ VM_STransferResult VM_MoveToFolder(const VM_CAppCfg& cfg, VM_ETreeKind kind, VM_
     if (targetFolderId == shown.m_id) return {};
     std::unique_ptr<VM_CList> target = VM_OpenFolderList(cfg, kind, shown.VM_GetPrototype(), targetFolderId);
     if (!target) return {};
-    return VM_MoveEntries(shown, positions, *target);
+    return VM_MoveEntries(shown, positions, *target, &cfg, kind);
 }
 
 VM_STransferResult VM_CopyToFolder(const VM_CAppCfg& cfg, const VM_CList& shown, const std::vector<int>& positions,

@@ -2,8 +2,10 @@
 //
 // The target list is saved before the source list gives anything up, so a
 // target that cannot be written (a full disk, a damaged file that must not
-// be saved over) leaves every entry where it was. At worst, when the source
-// then fails to save, an entry is in both folders; it is never in neither.
+// be saved over) leaves every entry where it was; a source that cannot be
+// written takes its entries back from the target. An entry is never in
+// neither folder, and not in both for longer than the program lives: moves
+// between folders' files are journaled (move_journal.h).
 #pragma once
 
 #include <memory>
@@ -32,8 +34,10 @@ struct VM_STransferResult {
 
 // The positions are in any order; invalid ones are ignored. Entries keep
 // their order and get new identifiers in the target. Both lists are saved
-// when they are file-backed.
-VM_STransferResult VM_MoveEntries(VM_CList& source, const std::vector<int>& positions, VM_CList& target);
+// when they are file-backed; with the configuration, as folders' files
+// (their m_id) of that kind, under the move journal.
+VM_STransferResult VM_MoveEntries(VM_CList& source, const std::vector<int>& positions, VM_CList& target,
+                                  const VM_CAppCfg* cfg = nullptr, VM_ETreeKind kind = VM_ETreeKind::kMessages);
 // Clones (each with its own copy of its recording) go to the target; an
 // entry that cannot be cloned is listed in `failed`.
 VM_STransferResult VM_CopyEntries(const VM_CList& source, const std::vector<int>& positions, VM_CList& target);

@@ -20,6 +20,7 @@
 #include "store/call_filing.h"
 #include "store/call_journal.h"
 #include "store/list.h"
+#include "store/move_journal.h"
 #include "store/stored_file.h"
 
 const char* const VM_RECOVERED_CALL_NOTE = "Recovered: Vocerra stopped during this call.";
@@ -213,4 +214,9 @@ VM_SRecovery Recovery::Run() {
 
 }  // namespace
 
-VM_SRecovery VM_RecoverInterruptedMessages(const VM_CAppCfg& cfg) { return Recovery(cfg).Run(); }
+VM_SRecovery VM_RecoverInterruptedMessages(const VM_CAppCfg& cfg) {
+    // First the move between folders the program did not finish, so that
+    // no message is left in two of them.
+    VM_FinishInterruptedMove(cfg);
+    return Recovery(cfg).Run();
+}

@@ -14,7 +14,9 @@ struct VM_SRecovery {
     int unfiled = 0;      // recovered but the Inbox could not be saved: tried again next start
 };
 
-// Run before answering starts, while nothing else writes the folder.
+// Run before answering starts, while nothing else writes the folder. It
+// first finishes a move between folders that a death interrupted
+// (move_journal.h).
 VM_SRecovery VM_RecoverInterruptedMessages(const VM_CAppCfg& cfg);
 
 // The note a recovered call carries in its record.

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -10,6 +12,7 @@
 #include "store/entry_transfer.h"
 #include "store/folder_commands.h"
 #include "store/list_search.h"
+#include "store/message_recovery.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/user_notices.h"
@@ -262,9 +265,8 @@ TEST_F(MessageFolders, RemoteDeleteFromAFolderThatIsNotShown) {
     EXPECT_TRUE(r.wasUnread);
     EXPECT_EQ(NamesInFile(1), "first;");
     EXPECT_EQ(NamesInFile(2), "second;");
-    EXPECT_FALSE(FileExists(m_home.file("second.Wav")));  // the clone carries its own copy
-    std::string copy = Open(2, 0)->VM_GetAt(0)->VM_GetAttrText(7).value_or("");
-    EXPECT_EQ(ReadFileBytes(copy), "second");
+    EXPECT_EQ(Open(2, 0)->VM_GetAt(0)->VM_GetAttrText(7).value_or(""), m_home.file("second.Wav"));
+    EXPECT_EQ(ReadFileBytes(m_home.file("second.Wav")), "second");
     EXPECT_FALSE(VM_RemoteDeleteMessage(m_cfg, 1, 99, nullptr).done);
 }
 
@@ -287,7 +289,7 @@ TEST_F(MessageFolders, RemoteDeleteWithTheSourceOrDeletedShown) {
     EXPECT_FALSE(FileExists(ListPath(1)));
 }
 
-TEST_F(MessageFolders, ARemoteDeleteWhoseCloneFailsLeavesTheMessage) {
+TEST_F(MessageFolders, ARemoteDeleteOnAFullDiskNeedsNoRoomForACopyOfTheRecording) {
     {
         auto inbox = Open(1);
         VM_CCallInfo* record = Call("big");
@@ -299,10 +301,10 @@ TEST_F(MessageFolders, ARemoteDeleteWhoseCloneFailsLeavesTheMessage) {
         FileSizeLimit diskFull(1024);
         r = VM_RemoteDeleteMessage(m_cfg, 1, 1, nullptr);
     }
-    EXPECT_FALSE(r.done);
-    EXPECT_EQ(NamesInFile(1), "big;");
+    EXPECT_TRUE(r.done);
+    EXPECT_EQ(NamesInFile(1), "");
+    EXPECT_EQ(NamesInFile(2), "big;");
     EXPECT_EQ(ReadFileBytes(m_home.file("big.Wav")).size(), 8192u);
-    EXPECT_FALSE(FileExists(ListPath(2)));
 }
 
 TEST_F(MessageFolders, ARemoteDeleteWhoseFolderCannotBeSavedLeavesTheMessageInOneFolder) {
@@ -325,6 +327,40 @@ TEST_F(MessageFolders, ARemoteDeleteWhoseFolderCannotBeSavedLeavesTheMessageInOn
     EXPECT_EQ(ReadFileBytes(m_home.file("r0.Wav")), "r0");
     EXPECT_EQ(NamesInFile(2), "") << "a copy left behind would file the call twice";
     EXPECT_EQ(1, Open(1, 0)->VM_GetAt(0)->m_id) << "the record keeps its place and identifier";
+}
+
+TEST_F(MessageFolders, ADeleteKilledBetweenItsTwoListsIsFinishedAtTheNextStart) {
+    std::string rest;
+    {
+        auto inbox = Open(1);
+        for (int i = 0; i < 40; ++i) {
+            inbox->VM_Append(Call("r" + std::to_string(i)));
+            if (i > 0) rest += "r" + std::to_string(i) + ";";
+        }
+    }
+    // Deleted Messages' one-record list fits under the limit, the Inbox's
+    // does not: the signal the limit raises ends the child while it writes
+    // the Inbox, after Deleted Messages was written.
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{1024, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        VM_RemoteDeleteMessage(m_cfg, 1, 1, nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "status " << status;
+    ASSERT_EQ(NamesInFile(2), "r0;");
+    ASSERT_EQ(Open(1, 0)->VM_GetCount(), 40) << "killed before the Inbox was written";
+
+    VM_RecoverInterruptedMessages(m_cfg);
+    EXPECT_EQ(NamesInFile(1), rest);
+    EXPECT_EQ(NamesInFile(2), "r0;");
+    EXPECT_EQ(ReadFileBytes(m_home.file("r0.Wav")), "r0");
+    std::unique_ptr<char[]> journal(m_cfg.VM_GetPath(VM_FOLDER_CONFIG, "Move.Jnl"));
+    EXPECT_FALSE(FileExists(journal.get()));
 }
 
 TEST_F(MessageFolders, EmptyingDeletedMessagesRemovesRecordsRecordingsAndTheFile) {

@@ -94,6 +94,8 @@ class Checker:
                                  (path, audio.file_size(path))))
         for path in sorted(glob.glob(os.path.join(self.home, 'Voice', 'Call*.Jnl'))):
             breaches.append((None, 'a call journal outlived its call with the program idle: %s' % path))
+        if os.path.exists(os.path.join(self.home, 'Config', 'Move.Jnl')):
+            breaches.append((None, 'a move between folders was left unfinished with the program idle'))
         return breaches
 
     def _expected(self, call):
