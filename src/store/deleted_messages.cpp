@@ -1,6 +1,7 @@
 #include "store/deleted_messages.h"
 
 #include <memory>
+#include <vector>
 
 #include "diag/trace.h"
 #include "store/app_config.h"
@@ -51,7 +52,8 @@ bool VM_EmptyDeletedMessages(const VM_CAppCfg& cfg, VM_CList* shown) {
     VM_CCallInfo prototype;
     std::unique_ptr<VM_CList> opened;
     VM_CList* deleted = FolderList(cfg, shown, &prototype, cfg.m_idDeleted, opened);
-    if (deleted == nullptr || !deleted->VM_CanSave()) return false;
-    deleted->VM_RemoveAll();
-    return deleted->VM_Save();
+    if (deleted == nullptr) return false;
+    std::vector<int> all(static_cast<size_t>(deleted->VM_GetCount()));
+    for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+    return VM_DeleteSaved(cfg, VM_ETreeKind::kMessages, *deleted, all);
 }

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <set>
+#include <string>
 
 #include "diag/trace.h"
 #include "store/app_config.h"
+#include "store/call_info.h"
+#include "store/delete_journal.h"
 #include "store/move_journal.h"
 
 namespace {
@@ -130,17 +135,41 @@ VM_STransferResult VM_CopyToFolder(const VM_CAppCfg& cfg, const VM_CList& shown,
     return VM_CopyEntries(shown, positions, *target);
 }
 
+bool VM_DeleteSaved(const VM_CAppCfg& cfg, VM_ETreeKind kind, VM_CList& list, const std::vector<int>& positions) {
+    // Deleting recordings from a list whose file cannot be rewritten would
+    // leave the file naming recordings that are gone.
+    if ((list.m_dwFlags & VM_CList::kFileBacked) && !list.VM_CanSave()) return false;
+    const std::vector<int> valid = ValidPositions(list, positions);
+    std::vector<VM_CItem*> taken;
+    std::set<std::string> recordings;
+    for (int p : valid) {
+        taken.push_back(list.VM_GetAt(p));
+        const auto wave = kind == VM_ETreeKind::kMessages
+                              ? taken.back()->VM_GetAttrText(VM_CCallInfo::kAttrWaveFile)
+                              : std::nullopt;
+        if (wave && !wave->empty()) recordings.insert(wave->substr(wave->rfind('/') + 1));
+    }
+    const bool journaled = !recordings.empty() && (list.m_dwFlags & VM_CList::kFileBacked);
+    if (journaled && !VM_WriteDeleteJournal(cfg, recordings)) return false;
+    for (auto it = valid.rbegin(); it != valid.rend(); ++it) list.VM_RemoveAt(*it, false);
+    if (!SaveIfFileBacked(list)) {
+        for (size_t i = 0; i < taken.size(); ++i) list.VM_PutBack(valid[i], taken[i]);
+        if (journaled) VM_RemoveDeleteJournal(cfg);
+        VM_TRACE(g_bTraceTapi, "VM_DeleteSaved: list not saved, %d entries stay", static_cast<int>(taken.size()));
+        return false;
+    }
+    for (VM_CItem* item : taken) item->VM_Delete();
+    if (journaled) VM_RemoveDeleteJournal(cfg);
+    return true;
+}
+
 VM_STransferResult VM_DeleteEntries(const VM_CAppCfg& cfg, VM_ETreeKind kind, VM_CList& shown,
                                     const std::vector<int>& positions) {
     if (kind == VM_ETreeKind::kMessages && shown.m_id != cfg.m_idDeleted)
         return VM_MoveToFolder(cfg, kind, shown, positions, cfg.m_idDeleted);
     VM_STransferResult result;
-    // Deleting recordings from a list whose file cannot be rewritten would
-    // leave the file naming recordings that are gone.
-    if ((shown.m_dwFlags & VM_CList::kFileBacked) && !shown.VM_CanSave()) return result;
-    std::vector<int> valid = ValidPositions(shown, positions);
-    for (auto it = valid.rbegin(); it != valid.rend(); ++it) shown.VM_RemoveAt(*it, true);
-    SaveIfFileBacked(shown);
+    const std::vector<int> valid = ValidPositions(shown, positions);
+    if (!VM_DeleteSaved(cfg, kind, shown, valid)) return result;
     result.ok = true;
     result.count = static_cast<int>(valid.size());
     result.firstRemoved = valid.empty() ? -1 : valid.front();

@@ -54,6 +54,12 @@ VM_STransferResult VM_MoveToFolder(const VM_CAppCfg& cfg, VM_ETreeKind kind, VM_
 VM_STransferResult VM_CopyToFolder(const VM_CAppCfg& cfg, const VM_CList& shown, const std::vector<int>& positions,
                                    int targetFolderId);
 
+// Deletes the entries with their recordings or greetings: the list is saved
+// first, and a message's recording goes only once its list no longer names
+// it (delete_journal.h). False, with nothing deleted, when the list cannot
+// be saved.
+bool VM_DeleteSaved(const VM_CAppCfg& cfg, VM_ETreeKind kind, VM_CList& list, const std::vector<int>& positions);
+
 // The Delete command: call records of any folder but "Deleted Messages" move
 // there; in "Deleted Messages" and in address lists the entries are deleted
 // with their recordings or greetings and the list is saved.

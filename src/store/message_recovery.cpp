@@ -19,6 +19,7 @@
 #include "store/app_config.h"
 #include "store/call_filing.h"
 #include "store/call_journal.h"
+#include "store/delete_journal.h"
 #include "store/list.h"
 #include "store/move_journal.h"
 #include "store/stored_file.h"
@@ -97,7 +98,8 @@ std::vector<Orphan> OrphanMessages(const VM_CAppCfg& cfg, const std::set<std::st
 
 class Recovery {
 public:
-    explicit Recovery(const VM_CAppCfg& cfg) : m_cfg(cfg), m_journals(VM_ReadCallJournals(cfg)) {}
+    explicit Recovery(const VM_CAppCfg& cfg)
+        : m_cfg(cfg), m_journals(VM_ReadCallJournals(cfg)), m_deleted(VM_ReadDeleteJournal(cfg)) {}
     VM_SRecovery Run();
 
 private:
@@ -108,6 +110,7 @@ private:
 
     const VM_CAppCfg& m_cfg;
     std::vector<VM_SCallJournal> m_journals;
+    std::set<std::string> m_deleted;  // recordings whose records were deleted for good
     std::vector<bool> m_used;
     std::vector<bool> m_kept;
     bool m_bKeepJournals = false;
@@ -154,6 +157,11 @@ std::unique_ptr<VM_CCallInfo> Recovery::RecordFor(const Orphan& orphan, VM_SCall
 }
 
 void Recovery::Recover(const Orphan& orphan) {
+    if (m_deleted.count(BaseName(orphan.path)) != 0) {
+        // Its record was deleted and the program died before the recording went.
+        VM_DeleteStoredFile(orphan.path.c_str());
+        return;
+    }
     const VM_SWaveRepair repair = VM_RepairWaveFile(orphan.path.c_str());
     switch (repair.state) {
     case VM_EWaveRepair::kEmpty:
@@ -208,6 +216,7 @@ VM_SRecovery Recovery::Run() {
     // that left no message to recover.
     for (size_t i = 0; i < m_journals.size(); ++i)
         if (!m_kept[i] && !(m_bKeepJournals && !m_used[i])) VM_DeleteStoredFile(m_journals[i].path.c_str());
+    VM_RemoveDeleteJournal(m_cfg);
     TellUser();
     return m_result;
 }

@@ -228,6 +228,20 @@ TEST_F(MessageFolders, DeletingInInboxMovesToDeletedAndDeletingThereRemovesTheRe
     EXPECT_FALSE(FileExists(ListPath(m_cfg.m_idDeleted)));
 }
 
+TEST_F(MessageFolders, DeletingForGoodWhenTheListCannotBeSavedKeepsRecordsAndRecordings) {
+    auto deleted = Open(m_cfg.m_idDeleted);
+    for (int i = 0; i < 40; ++i) deleted->VM_Append(Call("d" + std::to_string(i)));
+    ASSERT_TRUE(deleted->VM_Save());
+    const std::string all = Names(*deleted);
+    {
+        FileSizeLimit diskFull(1024);
+        EXPECT_FALSE(VM_DeleteEntries(m_cfg, VM_ETreeKind::kMessages, *deleted, {0, 5}).ok);
+    }
+    EXPECT_EQ(Names(*deleted), all);
+    EXPECT_EQ(NamesInFile(m_cfg.m_idDeleted), all);
+    EXPECT_EQ(ReadFileBytes(m_home.file("d5.Wav")), "d5") << "a record the file still names keeps its recording";
+}
+
 TEST_F(MessageFolders, CopyingClonesRecordingsAndDeselectsWhatCannotBeCloned) {
     auto inbox = Open(1);
     inbox->VM_Append(Call("a"));

@@ -12,6 +12,7 @@
 #include "audio/wave_test_files.h"
 #include "store/app_config.h"
 #include "store/call_journal.h"
+#include "store/delete_journal.h"
 #include "store/list.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
@@ -125,6 +126,19 @@ TEST_F(MessageRecovery, AKilledRecordingIsFiledOnceWithItsCallerAndWhatCannotBeP
     for (const std::string& text : notices.texts()) told += text.find("recovered") != std::string::npos;
     EXPECT_EQ(told, 1);
     EXPECT_EQ(VM_RecoverInterruptedMessages(m_cfg).filed, 0) << "filed once, and told once";
+}
+
+TEST_F(MessageRecovery, ARecordingDeletedForGoodJustBeforeADeathDoesNotComeBack) {
+    const std::string samples = wavetest::Pcm16Bytes(Samples(8000));
+    // Its list was written without it; the program died before the file went.
+    WriteFileBytes(Voice("Msg0004.Wav"), KilledRecording(samples, true));
+    ASSERT_TRUE(VM_WriteDeleteJournal(m_cfg, {"Msg0004.Wav"}));
+    WriteFileBytes(Voice("Msg0005.Wav"), KilledRecording(samples, true));
+
+    EXPECT_EQ(VM_RecoverInterruptedMessages(m_cfg).filed, 1);
+    EXPECT_FALSE(FileExists(Voice("Msg0004.Wav")));
+    ASSERT_EQ(Inbox().size(), 1u);
+    EXPECT_TRUE(VM_ReadDeleteJournal(m_cfg).empty());
 }
 
 TEST_F(MessageRecovery, OnAFullDiskTheMessageAndItsJournalWaitForTheNextStart) {
