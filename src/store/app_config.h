@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "platform/win32/types.h"
 #include "store/shared_text.h"
@@ -160,3 +161,6 @@ private:
     void VM_Open(const char* programFolder);
     void VM_ReleaseStrings();
 };
+
+// VM_GetPath as a string; empty when the path cannot be made.
+std::string VM_PathText(const VM_CAppCfg& cfg, const char* subfolder, const char* fileName = nullptr);

@@ -20,11 +20,6 @@ namespace {
 constexpr const char* kPrefix = "Call";
 constexpr const char* kSuffix = ".Jnl";
 
-std::string VoiceFolder(const VM_CAppCfg& cfg) {
-    std::unique_ptr<char[]> folder(cfg.VM_GetPath(VM_FOLDER_VOICE, nullptr));
-    return folder ? std::string(folder.get()) : std::string();
-}
-
 // The first free name, taken in one step so two calls never share one.
 std::string ReserveJournalName(const std::string& folder) {
     for (unsigned n = 0; n <= 0xFFFF; ++n) {
@@ -62,7 +57,7 @@ std::unique_ptr<VM_CCallInfo> ReadJournal(const std::string& path) {
 bool VM_WriteCallJournal(const VM_CAppCfg& cfg, VM_CCallInfo& record) {
     std::string path = record.VM_GetJournal();
     if (path.empty()) {
-        const std::string folder = VoiceFolder(cfg);
+        const std::string folder = VM_PathText(cfg, VM_FOLDER_VOICE);
         if (folder.empty()) return false;
         path = ReserveJournalName(folder);
         if (path.empty()) return false;
@@ -86,7 +81,7 @@ void VM_RemoveCallJournal(VM_CCallInfo& record) {
 
 std::vector<VM_SCallJournal> VM_ReadCallJournals(const VM_CAppCfg& cfg) {
     std::vector<VM_SCallJournal> journals;
-    const std::string folder = VoiceFolder(cfg);
+    const std::string folder = VM_PathText(cfg, VM_FOLDER_VOICE);
     DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());
     if (dir == nullptr) return journals;
     while (const dirent* entry = ::readdir(dir)) {

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "audio/wave_file_names.h"
@@ -33,6 +34,11 @@ char* VM_CAppCfg::VM_GetPath(const char* subfolder, const char* fileName) const 
     if (!EnsureFolder(folder)) return nullptr;
     if (fileName == nullptr || fileName[0] == '\0') return VM_NewPath(folder);
     return VM_NewPath(folder + "/" + fileName);
+}
+
+std::string VM_PathText(const VM_CAppCfg& cfg, const char* subfolder, const char* fileName) {
+    std::unique_ptr<char[]> path(cfg.VM_GetPath(subfolder, fileName));
+    return path ? std::string(path.get()) : std::string();
 }
 
 char* VM_CAppCfg::VM_GetTreeFileName(int kind) const {

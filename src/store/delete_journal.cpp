@@ -1,22 +1,17 @@
 #include "store/delete_journal.h"
 
-#include <memory>
-
 #include "store/app_config.h"
 #include "store/byte_stream.h"
 #include "store/stored_file.h"
 
 namespace {
 
-std::string JournalPath(const VM_CAppCfg& cfg) {
-    std::unique_ptr<char[]> path(cfg.VM_GetPath(VM_FOLDER_CONFIG, "Delete.Jnl"));
-    return path ? std::string(path.get()) : std::string();
-}
+constexpr const char* kJournal = "Delete.Jnl";
 
 }  // namespace
 
 bool VM_WriteDeleteJournal(const VM_CAppCfg& cfg, const std::set<std::string>& names) {
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     if (path.empty()) return false;
     VM_CByteWriter out;
     out.VM_WriteInt32(static_cast<int32_t>(names.size()));
@@ -25,13 +20,13 @@ bool VM_WriteDeleteJournal(const VM_CAppCfg& cfg, const std::set<std::string>& n
 }
 
 void VM_RemoveDeleteJournal(const VM_CAppCfg& cfg) {
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     if (!path.empty()) VM_DeleteStoredFile(path.c_str());
 }
 
 std::set<std::string> VM_ReadDeleteJournal(const VM_CAppCfg& cfg) {
     std::set<std::string> names;
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     std::string bytes;
     if (path.empty() || VM_ReadStoredFile(path.c_str(), bytes) != VM_FileState::kRead) return names;
     VM_CByteReader in(bytes.data(), bytes.size());

@@ -33,11 +33,6 @@ struct Orphan {
     std::time_t modified = 0;
 };
 
-std::string Folder(const VM_CAppCfg& cfg, const char* subfolder) {
-    std::unique_ptr<char[]> folder(cfg.VM_GetPath(subfolder, nullptr));
-    return folder ? std::string(folder.get()) : std::string();
-}
-
 std::string BaseName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -66,7 +61,7 @@ void ForEachFile(const std::string& folder, Take take) {
 // elsewhere still keeps its files from being filed twice.
 std::set<std::string> NamedMessages(const VM_CAppCfg& cfg) {
     std::set<std::string> named;
-    const std::string config = Folder(cfg, VM_FOLDER_CONFIG);
+    const std::string config = VM_PathText(cfg, VM_FOLDER_CONFIG);
     ForEachFile(config, [&](const char* name) {
         if (!Numbered(name, "QvLV", 4, ".Cfg", false)) return;
         VM_CCallInfo prototype;
@@ -81,7 +76,7 @@ std::set<std::string> NamedMessages(const VM_CAppCfg& cfg) {
 
 std::vector<Orphan> OrphanMessages(const VM_CAppCfg& cfg, const std::set<std::string>& named) {
     std::vector<Orphan> orphans;
-    const std::string voice = Folder(cfg, VM_FOLDER_VOICE);
+    const std::string voice = VM_PathText(cfg, VM_FOLDER_VOICE);
     ForEachFile(voice, [&](const char* name) {
         if (!Numbered(name, "Msg", 4, ".Wav", true) || named.count(name) != 0) return;
         Orphan orphan{voice + "/" + name};

@@ -14,11 +14,7 @@
 namespace {
 
 constexpr int32_t kVersion = 1;
-
-std::string JournalPath(const VM_CAppCfg& cfg) {
-    std::unique_ptr<char[]> path(cfg.VM_GetPath(VM_FOLDER_CONFIG, "Move.Jnl"));
-    return path ? std::string(path.get()) : std::string();
-}
+constexpr const char* kJournal = "Move.Jnl";
 
 std::string Encode(const VM_SFolderMove& move) {
     VM_CByteWriter out;
@@ -71,17 +67,17 @@ bool DropFromSource(const VM_CAppCfg& cfg, const VM_SFolderMove& move, const VM_
 }  // namespace
 
 bool VM_WriteMoveJournal(const VM_CAppCfg& cfg, const VM_SFolderMove& move) {
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     return !path.empty() && VM_SaveStoredFile(path.c_str(), Encode(move));
 }
 
 void VM_RemoveMoveJournal(const VM_CAppCfg& cfg) {
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     if (!path.empty()) VM_DeleteStoredFile(path.c_str());
 }
 
 void VM_FinishInterruptedMove(const VM_CAppCfg& cfg) {
-    const std::string path = JournalPath(cfg);
+    const std::string path = VM_PathText(cfg, VM_FOLDER_CONFIG, kJournal);
     std::string bytes;
     if (path.empty() || VM_ReadStoredFile(path.c_str(), bytes) != VM_FileState::kRead) return;
     VM_SFolderMove move;
