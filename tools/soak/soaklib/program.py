@@ -29,6 +29,16 @@ def ended_in_time(proc, timeout):
         return False
 
 
+def settle(proc, timeout, account):
+    """Notes in the caller's account how its process ended: its exit code,
+    or that it was stuck and killed."""
+    if ended_in_time(proc, timeout):
+        account['exit'] = proc.returncode
+    else:
+        account['stuck'] = True
+    return account
+
+
 def is_call_line(line):
     return CALL_LINE.match(line) is not None and not any(w in line for w in STATUS_WORDS)
 

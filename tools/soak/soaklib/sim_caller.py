@@ -6,7 +6,7 @@ import subprocess
 import threading
 
 from .plan import KINDS
-from .program import ended_in_time
+from .program import settle
 
 
 def parse_account(text):
@@ -56,13 +56,9 @@ class Handle:
         return self.proc.poll() is not None
 
     def wait(self, timeout):
-        ended = ended_in_time(self.proc, timeout)
+        account = settle(self.proc, timeout, {})
         self._reader.join()
-        account = parse_account(self.text)
-        if ended:
-            account['exit'] = self.proc.returncode
-        else:
-            account['stuck'] = True
+        account.update(parse_account(self.text))
         return account
 
 

@@ -11,7 +11,7 @@ import time
 
 from . import audio
 from .plan import KINDS
-from .program import ended_in_time
+from .program import settle
 
 LEAD = 0.5          # seconds of silence beyond the greeting and the beep
 KEY_GAP = 3.5       # seconds between groups of keys (a prompt in between)
@@ -105,11 +105,7 @@ class SipCall:
         return self.proc.poll() is not None
 
     def wait(self, timeout):
-        account = dict(self.planned)
-        if ended_in_time(self.proc, timeout):
-            account['exit'] = self.proc.returncode
-        else:
-            account['stuck'] = True
+        account = settle(self.proc, timeout, dict(self.planned))
         account['output'] = 'sipp exit %s, log %s' % (self.proc.returncode, self.log)
         account['duration'] = None
         return account
